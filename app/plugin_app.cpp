@@ -1,0 +1,61 @@
+#include "app/plugin_app.h"
+
+#include "plugin/zorvane_plugin.h"
+#include "streamdeck/localizer.h"
+#include "streamdeck/plugin_channel.h"
+#include "streamdeck/websocket_wrapper.h"
+
+namespace {
+
+cPluginApp *gPluginApp = nullptr;
+Localizer *gLocalizer = nullptr;
+
+} // namespace
+
+cPluginApp *GetPluginApp() { return gPluginApp; }
+
+void StartUp(const LaunchArguments &arguments) {
+  if (gPluginApp != nullptr) {
+    return;
+  }
+  const std::string language = ChooseLanguage(arguments.info);
+  if (gLocalizer == nullptr) {
+    gLocalizer = new Localizer(language);
+  }
+  auto *cell = new platform::WindowHandleCell;
+  // Notifications from the desktop application are refused until their decoding exists.
+  if (platform::CreateNotificationWindow(*cell, nullptr) != 0) {
+    delete cell;
+    return;
+  }
+  auto *plugin = new cZorvanePlugin;
+  auto *channel = new ESDPluginChannel(arguments.pluginUUID, nullptr, plugin);
+  plugin->SetChannel(channel);
+  auto *session = new ESDWebsocketWrapper(arguments.port, arguments.pluginUUID,
+                                          arguments.registerEvent, channel);
+  channel->SetSession(session);
+  gPluginApp = new cPluginApp{std::this_thread::get_id(), cell, plugin, channel};
+}
+
+void RunSessionWorker() {
+  const cPluginApp &app = *GetPluginApp();
+  RunThenCloseWindow(
+      [&app] {
+        if (ESDWebsocketWrapper *session = app.channel->GetSession()) {
+          session->Run();
+        }
+      },
+      *app.windowHandleCell);
+}
+
+int RunUntilSessionEnds(platform::WindowHandleCell &cell, std::future<void> &worker) {
+  platform::RunMessageLoop();
+  cell.handle.store(nullptr);
+  try {
+    worker.get();
+  } catch (...) {
+    // The session ended by an unexpected failure; the window is closed all the same.
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,48 @@
+// The process-wide objects that start-up builds and publishes, and the
+// session worker that runs the Stream Deck session.
+#pragma once
+
+#include "app/launch_arguments.h"
+#include "platform/platform.h"
+
+#include <future>
+#include <thread>
+
+class cZorvanePlugin;
+class ESDPluginChannel;
+
+// Written only by start-up, before any other thread exists; afterwards its
+// pointers are only read. Nothing in it is ever freed.
+struct cPluginApp {
+  std::thread::id startupThread;
+  platform::WindowHandleCell *windowHandleCell;
+  cZorvanePlugin *plugin;
+  ESDPluginChannel *channel;
+};
+
+// The published application object, or null before a successful start-up.
+cPluginApp *GetPluginApp();
+
+// Builds the localizer, the notification window, the plug-in, the channel and
+// the WebSocket session, in that order, and publishes cPluginApp as its last
+// step. Does nothing when cPluginApp already exists; stops early on failure.
+void StartUp(const LaunchArguments &arguments);
+
+// Runs `session`, then asks the notification window to close, however the
+// session ended (an exception from it is passed on after the close request).
+template <typename Session>
+void RunThenCloseWindow(Session &&session, const platform::WindowHandleCell &cell) {
+  struct CloseOnExit {
+    const platform::WindowHandleCell &cell;
+    ~CloseOnExit() { platform::PostCloseRequest(cell.handle.load()); }
+  } closeOnExit{cell};
+  session();
+}
+
+// The session worker's body: runs the WebSocket session, then closes the window.
+void RunSessionWorker();
+
+// Runs the main thread's message loop until the window is gone, clears the
+// window handle, waits for the worker and gives the process exit code: 0 when
+// the session ended, 1 when the worker failed.
+int RunUntilSessionEnds(platform::WindowHandleCell &cell, std::future<void> &worker);

@@ -1,0 +1,54 @@
+// The few services that differ between Windows and POSIX: the notification
+// window and its message loop, the executable's own path, and the desktop
+// application link. Windows types never cross this header; a window handle
+// travels as an opaque pointer-sized value.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+using WindowHandle = void *;
+
+// Holds the notification window's handle. Start-up fills it, the session
+// worker reads it to close the window, the command sender reads it at every
+// delivery and the entry point clears it at shut-down, so it is atomic.
+struct WindowHandleCell {
+  std::atomic<WindowHandle> handle{nullptr};
+};
+
+// The data of one WM_COPYDATA message: kind code (dwData), byte count
+// (cbData) and bytes (lpData, may be null).
+struct CopyData {
+  std::uint64_t kind = 0;
+  std::uint32_t size = 0;
+  const void *data = nullptr;
+};
+
+// Handles a WM_COPYDATA that reached the notification window, on the main
+// thread. `data` is null when the message carried no data structure. The
+// result (1 accepted, 0 refused) is answered to the sender.
+using CopyDataHandler = std::intptr_t (*)(WindowHandle sender, const CopyData *data);
+
+// Creates the hidden notification window on the calling thread and stores its
+// handle in `cell`. Returns 0 on success, -1 on failure. `onCopyData` may be
+// null, in which case every WM_COPYDATA is refused.
+int CreateNotificationWindow(WindowHandleCell &cell, CopyDataHandler onCopyData);
+
+// Runs the calling thread's message loop until the notification window has
+// been destroyed (its destruction posts the quit message).
+void RunMessageLoop();
+
+// Asks the window to close, from any thread (PostMessageW with WM_CLOSE). The
+// window is destroyed on the thread that runs its message loop.
+void PostCloseRequest(WindowHandle window);
+
+// Full path of the running executable, or the empty string on failure.
+std::string GetExecutablePath();
+
+// Turns a path built with backslashes into one the file system accepts.
+std::string ToFileSystemPath(const std::string &path);
+
+} // namespace platform

@@ -1,0 +1,98 @@
+#include "plugin/context_store.h"
+
+#include <utility>
+
+cContextRecord::cContextRecord(const std::string &context_, const std::string &action_,
+                               const Json::Value &payload)
+    : context(context_), action(action_) {
+  const Json::Value &coordinates = payload["coordinates"];
+  row = coordinates["row"].asInt();
+  column = coordinates["column"].asInt();
+  settings = payload["settings"];
+}
+
+std::int32_t cContextRecord::GetValueAsInt() const {
+  const Json::Value &value = settings["value"];
+  return value.asInt();
+}
+
+void cContextStore::Add(const std::string &context, const std::string &action,
+                        const Json::Value &payload) {
+  if (context.empty() || action.empty()) {
+    return;
+  }
+  const std::lock_guard<std::mutex> lock(mMutex);
+  // A key that is already stored keeps its record, settings included.
+  mRecords.insert(cContextRecord(context, action, payload));
+}
+
+void cContextStore::Remove(const std::string &context, const std::string &action) {
+  if (context.empty() || action.empty()) {
+    return;
+  }
+  const std::lock_guard<std::mutex> lock(mMutex);
+  mRecords.erase(cContextRecord(context, action));
+}
+
+void cContextStore::UpdateSettings(const std::string &context, const std::string &action,
+                                   const Json::Value &payload) {
+  if (context.empty() || action.empty()) {
+    return;
+  }
+  const std::lock_guard<std::mutex> lock(mMutex);
+  const auto stored = mRecords.find(cContextRecord(context, action));
+  if (stored == mRecords.end()) {
+    return;
+  }
+  cContextRecord changed = *stored;
+  changed.settings = payload["settings"];
+  mRecords.erase(stored);
+  mRecords.insert(std::move(changed));
+}
+
+void cContextStore::UpdateInspectorCount(const std::string &context, const std::string &action,
+                                         bool appeared) {
+  if (context.empty() || action.empty()) {
+    return;
+  }
+  const std::lock_guard<std::mutex> lock(mMutex);
+  const auto stored = mRecords.find(cContextRecord(context, action));
+  if (stored == mRecords.end()) {
+    return;
+  }
+  cContextRecord changed = *stored;
+  changed.inspectorCount += appeared ? 1 : -1;
+  if (changed.inspectorCount < 0) {
+    changed.inspectorCount = 0;
+  }
+  mRecords.erase(stored);
+  mRecords.insert(std::move(changed));
+}
+
+cContextRecord cContextStore::Find(const std::string &context, const std::string &action) const {
+  const std::lock_guard<std::mutex> lock(mMutex);
+  const auto stored = mRecords.find(cContextRecord(context, action));
+  return stored == mRecords.end() ? cContextRecord() : *stored;
+}
+
+std::vector<cContextRecord> cContextStore::GetWithOpenInspector() const {
+  const std::lock_guard<std::mutex> lock(mMutex);
+  std::vector<cContextRecord> open;
+  for (const cContextRecord &record : mRecords) {
+    if (record.inspectorCount >= 1) {
+      open.push_back(record);
+    }
+  }
+  return open;
+}
+
+std::vector<cContextRecord> cContextStore::GetByAction(const std::string &action) const {
+  const std::lock_guard<std::mutex> lock(mMutex);
+  std::vector<cContextRecord> matching;
+  for (const cContextRecord &record : mRecords) {
+    if (record.action == action) {
+      matching.push_back(record);
+    }
+  }
+  return matching;
+}

@@ -1,0 +1,21 @@
+#include "streamdeck/json_text.h"
+
+#include <memory>
+
+bool ParseJsonText(const std::string &text, Json::Value &root) {
+  const Json::CharReaderBuilder builder;
+  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  std::string errors;
+  try {
+    reader->parse(text.data(), text.data() + text.size(), &root, &errors);
+  } catch (const Json::Exception &) {
+    // The reader throws rather than reports when the nesting limit is passed.
+    return false;
+  }
+  return errors.empty();
+}
+
+std::string WriteStyledJson(const Json::Value &value) {
+  Json::StyledWriter writer;
+  return writer.write(value);
+}

@@ -1,0 +1,15 @@
+// Reading and writing JSON text the way both peers expect it.
+#pragma once
+
+#include <json/json.h>
+
+#include <string>
+
+// Parses `text` with the reader's default settings (comments allowed, text
+// after the first value ignored, nesting limited to 1000 levels). A document
+// counts only when the reader reports no error.
+bool ParseJsonText(const std::string &text, Json::Value &root);
+
+// The multi-line form, three blanks of indentation, members in key order and a
+// line end at the end, as the Stream Deck application is sent.
+std::string WriteStyledJson(const Json::Value &value);

@@ -1,0 +1,129 @@
+#include "streamdeck/plugin_channel.h"
+
+#include "streamdeck/base_plugin.h"
+#include "streamdeck/json_text.h"
+
+#include <iterator>
+#include <utility>
+
+namespace {
+
+// The envelope fields of one inbound message, each read only if its JSON type
+// is the expected one; other types read as the empty string or null.
+struct Envelope {
+  std::string action;
+  std::string context;
+  std::string device;
+  Json::Value payload;
+  Json::Value deviceInfo;
+  std::string application;
+};
+
+std::string StringMember(const Json::Value &object, const char *key) {
+  if (!object.isObject()) {
+    return std::string();
+  }
+  const Json::Value &value = object[key];
+  return value.isString() ? value.asString() : std::string();
+}
+
+Json::Value ObjectMember(const Json::Value &object, const char *key) {
+  if (!object.isObject()) {
+    return Json::Value();
+  }
+  const Json::Value &value = object[key];
+  return value.isObject() ? value : Json::Value();
+}
+
+using Route = void (*)(ESDBasePlugin &, const Envelope &);
+
+const std::pair<const char *, Route> kRoutes[] = {
+    {"keyDown", [](ESDBasePlugin &p,
+                   const Envelope &e) { p.OnKeyDown(e.action, e.context, e.payload, e.device); }},
+    {"keyUp", [](ESDBasePlugin &p,
+                 const Envelope &e) { p.OnKeyUp(e.action, e.context, e.payload, e.device); }},
+    {"willAppear",
+     [](ESDBasePlugin &p, const Envelope &e) {
+       p.OnWillAppear(e.action, e.context, e.payload, e.device);
+     }},
+    {"willDisappear",
+     [](ESDBasePlugin &p, const Envelope &e) {
+       p.OnWillDisappear(e.action, e.context, e.payload, e.device);
+     }},
+    {"propertyInspectorDidAppear",
+     [](ESDBasePlugin &p, const Envelope &e) {
+       p.OnPropertyInspectorDidAppear(e.action, e.context, e.device);
+     }},
+    {"propertyInspectorDidDisappear",
+     [](ESDBasePlugin &p, const Envelope &e) {
+       p.OnPropertyInspectorDidDisappear(e.action, e.context, e.device);
+     }},
+    {"deviceDidConnect",
+     [](ESDBasePlugin &p, const Envelope &e) { p.OnDeviceDidConnect(e.device, e.deviceInfo); }},
+    {"deviceDidDisconnect",
+     [](ESDBasePlugin &p, const Envelope &e) { p.OnDeviceDidDisconnect(e.device); }},
+    {"applicationDidLaunch",
+     [](ESDBasePlugin &p, const Envelope &e) { p.OnApplicationDidLaunch(e.application); }},
+    {"applicationDidTerminate",
+     [](ESDBasePlugin &p, const Envelope &e) { p.OnApplicationDidTerminate(e.application); }},
+    {"didReceiveSettings",
+     [](ESDBasePlugin &p, const Envelope &e) {
+       p.OnDidReceiveSettings(e.action, e.context, e.payload, e.device);
+     }},
+    {"sendToPlugin",
+     [](ESDBasePlugin &p, const Envelope &e) {
+       p.OnSendToPlugin(e.action, e.context, e.payload, e.device);
+     }},
+};
+
+Route FindRoute(const std::string &event) {
+  for (const auto &route : kRoutes) {
+    if (event == route.first) {
+      return route.second;
+    }
+  }
+  return nullptr;
+}
+
+Envelope ReadEnvelope(const Json::Value &root, const std::string &event) {
+  Envelope envelope;
+  envelope.action = StringMember(root, "action");
+  envelope.context = StringMember(root, "context");
+  envelope.device = StringMember(root, "device");
+  envelope.payload = ObjectMember(root, "payload");
+  if (event == "deviceDidConnect") {
+    envelope.deviceInfo = ObjectMember(root, "deviceInfo");
+  }
+  if (event == "applicationDidLaunch" || event == "applicationDidTerminate") {
+    envelope.application = StringMember(envelope.payload, "application");
+  }
+  return envelope;
+}
+
+} // namespace
+
+ESDPluginChannel::ESDPluginChannel(std::string pluginUUID, ESDWebsocketWrapper *session,
+                                   ESDBasePlugin *plugin)
+    : mPluginUUID(std::move(pluginUUID)), mSession(session), mPlugin(plugin) {}
+
+void ESDPluginChannel::HandleMessage(const std::string &text) {
+  if (text.empty()) {
+    return;
+  }
+  Json::Value root;
+  if (!ParseJsonText(text, root) || !(root.isObject() || root.isNull())) {
+    return;
+  }
+  const std::string event = StringMember(root, "event");
+  const Route route = FindRoute(event);
+  if (route == nullptr) {
+    return;
+  }
+  const Envelope envelope = ReadEnvelope(root, event);
+  try {
+    route(*mPlugin, envelope);
+  } catch (const Json::Exception &) {
+    // Settings or coordinates of the wrong JSON type: this one event is
+    // dropped, and the session goes on with the next message.
+  }
+}

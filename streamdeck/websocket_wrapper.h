@@ -1,0 +1,44 @@
+// The plug-in's one WebSocket client connection to the Stream Deck
+// application on the loopback port: registers when it opens, hands every
+// inbound text frame to the channel, and sends outbound text from any thread.
+#pragma once
+
+#include <websocketpp/client.hpp>
+#include <websocketpp/config/asio_no_tls_client.hpp>
+
+#include <mutex>
+#include <string>
+
+class ESDPluginChannel;
+
+class ESDWebsocketWrapper {
+public:
+  using Client = websocketpp::client<websocketpp::config::asio_client>;
+
+  ESDWebsocketWrapper(int port, std::string pluginUUID, std::string registerEvent,
+                      ESDPluginChannel *channel);
+
+  // Connects and runs the client's event loop on the calling thread until the
+  // connection has failed or closed. There is no reconnection.
+  void Run();
+
+  // Sends one text frame on the current connection; dropped silently when
+  // there is none. Callable from any thread.
+  void Send(const std::string &text);
+
+private:
+  void OnOpen(Client *client, websocketpp::connection_hdl connection);
+  void OnFail(Client *client, websocketpp::connection_hdl connection);
+  void OnClose(Client *client, websocketpp::connection_hdl connection);
+  void OnMessage(websocketpp::connection_hdl connection, Client::message_ptr message);
+
+  int mPort;
+  std::string mPluginUUID;
+  std::string mRegisterEvent;
+  ESDPluginChannel *mChannel;
+  // Guards mConnection alone: Run writes it on the session worker while the
+  // main thread may already send. Held only to copy the handle, never while sending.
+  std::mutex mConnectionMutex;
+  websocketpp::connection_hdl mConnection;
+  Client mClient;
+};
