@@ -3,12 +3,23 @@
 #include "plugin/zorvane_plugin.h"
 #include "streamdeck/localizer.h"
 #include "streamdeck/plugin_channel.h"
+#include "streamdeck/session.h"
 #include "streamdeck/websocket_wrapper.h"
 
 namespace {
 
 cPluginApp *gPluginApp = nullptr;
 Localizer *gLocalizer = nullptr;
+
+// WM_COPYDATA of the notification window, on the main thread. The desktop
+// application is looked up for every message: only its window may notify.
+std::intptr_t OnDesktopNotification(platform::WindowHandle sender, const platform::CopyData *data) {
+  const platform::WindowHandle desktop = platform::FindDesktopWindow();
+  if (gPluginApp == nullptr) {
+    return 0;
+  }
+  return HandleNotification(sender, data, desktop, *gPluginApp->plugin);
+}
 
 } // namespace
 
@@ -23,8 +34,7 @@ void StartUp(const LaunchArguments &arguments) {
     gLocalizer = new Localizer(language);
   }
   auto *cell = new platform::WindowHandleCell;
-  // Notifications from the desktop application are refused until their decoding exists.
-  if (platform::CreateNotificationWindow(*cell, nullptr) != 0) {
+  if (platform::CreateNotificationWindow(*cell, OnDesktopNotification) != 0) {
     delete cell;
     return;
   }
@@ -34,14 +44,17 @@ void StartUp(const LaunchArguments &arguments) {
   auto *session = new ESDWebsocketWrapper(arguments.port, arguments.pluginUUID,
                                           arguments.registerEvent, channel);
   channel->SetSession(session);
-  gPluginApp = new cPluginApp{std::this_thread::get_id(), cell, plugin, channel};
+  auto *app = new cPluginApp{std::this_thread::get_id(), cell, plugin, channel,
+                             cZorvaneCommandSender(*cell)};
+  plugin->SetCommandQueue(&app->commandSender);
+  gPluginApp = app;
 }
 
 void RunSessionWorker() {
   const cPluginApp &app = *GetPluginApp();
   RunThenCloseWindow(
       [&app] {
-        if (ESDWebsocketWrapper *session = app.channel->GetSession()) {
+        if (ESDSession *session = app.channel->GetSession()) {
           session->Run();
         }
       },

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/launch_arguments.h"
+#include "desktop/command_sender.h"
 #include "platform/platform.h"
 
 #include <future>
@@ -18,13 +19,14 @@ struct cPluginApp {
   platform::WindowHandleCell *windowHandleCell;
   cZorvanePlugin *plugin;
   ESDPluginChannel *channel;
+  cZorvaneCommandSender commandSender;
 };
 
 // The published application object, or null before a successful start-up.
 cPluginApp *GetPluginApp();
 
-// Builds the localizer, the notification window, the plug-in, the channel and
-// the WebSocket session, in that order, and publishes cPluginApp as its last
+// Builds the localizer, the notification window, the plug-in, the channel, the
+// WebSocket session and the command sender, in that order, and publishes cPluginApp as its last
 // step. Does nothing when cPluginApp already exists; stops early on failure.
 void StartUp(const LaunchArguments &arguments);
 

@@ -34,16 +34,31 @@ using CopyDataHandler = std::intptr_t (*)(WindowHandle sender, const CopyData *d
 
 // Creates the hidden notification window on the calling thread and stores its
 // handle in `cell`. Returns 0 on success, -1 on failure. `onCopyData` may be
-// null, in which case every WM_COPYDATA is refused.
+// null, in which case every WM_COPYDATA is refused. No window search finds it.
 int CreateNotificationWindow(WindowHandleCell &cell, CopyDataHandler onCopyData);
 
-// Runs the calling thread's message loop until the notification window has
+// Creates a window that a search by `title` finds, on the calling thread: what
+// the desktop application (and its stand-in) owns. Null on failure.
+WindowHandle CreateTitledWindow(const std::string &title, CopyDataHandler onCopyData);
+
+// Runs the calling thread's message loop until a window of this thread has
 // been destroyed (its destruction posts the quit message).
 void RunMessageLoop();
 
 // Asks the window to close, from any thread (PostMessageW with WM_CLOSE). The
 // window is destroyed on the thread that runs its message loop.
 void PostCloseRequest(WindowHandle window);
+
+// The window titled `title`, looked up afresh; null when there is none.
+WindowHandle FindWindowByTitle(const std::string &title);
+
+// The desktop application's window, the one titled "ZORVANEDESKTOP"; null when absent.
+WindowHandle FindDesktopWindow();
+
+// Sends `data` (null: no data structure at all) to `target` as one WM_COPYDATA
+// with `from` as the sender, and waits until the target has handled it.
+// Returns the target's result, or 0 when it could not be delivered.
+std::intptr_t SendCopyData(WindowHandle target, WindowHandle from, const CopyData *data);
 
 // Full path of the running executable, or the empty string on failure.
 std::string GetExecutablePath();

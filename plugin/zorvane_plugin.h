@@ -1,12 +1,21 @@
-// The plug-in object: answers the Stream Deck events and keeps the record of
-// the visible keys.
+// The plug-in object: answers the Stream Deck events, keeps the record of the
+// visible keys, and makes the keys follow the desktop application.
 #pragma once
 
+#include "desktop/notification_decoding.h"
 #include "plugin/context_store.h"
 #include "streamdeck/base_plugin.h"
 
-class cZorvanePlugin : public ESDBasePlugin {
+#include <memory>
+
+class cCommand;
+class cCommandQueue;
+
+class cZorvanePlugin : public ESDBasePlugin, public cNotificationReactions {
 public:
+  // Set once by start-up, before the session begins.
+  void SetCommandQueue(cCommandQueue *commands) { mCommands = commands; }
+
   void OnKeyDown(const std::string &action, const std::string &context, const Json::Value &payload,
                  const std::string &deviceID) override;
   void OnKeyUp(const std::string &action, const std::string &context, const Json::Value &payload,
@@ -28,8 +37,18 @@ public:
   void OnSendToPlugin(const std::string &action, const std::string &context,
                       const Json::Value &payload, const std::string &deviceID) override;
 
+  void RequestListsForOpenInspectors() override;
+  void ApplyBroadcastState(bool on) override;
+  void ApplyPoseState(bool active, std::int32_t poseValue) override;
+  void ApplyQuickslotState(const std::string &quickslotValue, bool flag) override;
+  void ForwardListToInspectors(const std::string &action, const Json::Value &document) override;
+
   const cContextStore &Store() const { return mStore; }
 
 private:
+  void Enqueue(std::unique_ptr<const cCommand> command);
+  void ShowStoredImage(const std::string &context, const std::string &action);
+
   cContextStore mStore;
+  cCommandQueue *mCommands = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "streamdeck/base_plugin.h"
 #include "streamdeck/json_text.h"
+#include "streamdeck/session.h"
 
 #include <iterator>
 #include <utility>
@@ -102,7 +103,7 @@ Envelope ReadEnvelope(const Json::Value &root, const std::string &event) {
 
 } // namespace
 
-ESDPluginChannel::ESDPluginChannel(std::string pluginUUID, ESDWebsocketWrapper *session,
+ESDPluginChannel::ESDPluginChannel(std::string pluginUUID, ESDSession *session,
                                    ESDBasePlugin *plugin)
     : mPluginUUID(std::move(pluginUUID)), mSession(session), mPlugin(plugin) {}
 
@@ -125,5 +126,52 @@ void ESDPluginChannel::HandleMessage(const std::string &text) {
   } catch (const Json::Exception &) {
     // Settings or coordinates of the wrong JSON type: this one event is
     // dropped, and the session goes on with the next message.
+  }
+}
+
+namespace {
+
+const char kPngDataPrefix[] = "data:image/png;base64,";
+
+std::string WithPngDataPrefix(const std::string &image) {
+  if (image.empty() || image.compare(0, sizeof kPngDataPrefix - 1, kPngDataPrefix) == 0) {
+    return image;
+  }
+  return kPngDataPrefix + image;
+}
+
+} // namespace
+
+void ESDPluginChannel::SetImage(const std::string &image, const std::string &context) {
+  Json::Value message(Json::objectValue);
+  message["event"] = "setImage";
+  message["context"] = context;
+  message["payload"]["image"] = WithPngDataPrefix(image);
+  message["payload"]["target"] = 0;
+  Send(message);
+}
+
+void ESDPluginChannel::SetState(std::int32_t state, const std::string &context) {
+  Json::Value message(Json::objectValue);
+  message["event"] = "setState";
+  message["context"] = context;
+  message["payload"]["state"] = state;
+  Send(message);
+}
+
+void ESDPluginChannel::SendToPropertyInspector(const std::string &action,
+                                               const std::string &context,
+                                               const Json::Value &payload) {
+  Json::Value message(Json::objectValue);
+  message["event"] = "sendToPropertyInspector";
+  message["action"] = action;
+  message["context"] = context;
+  message["payload"] = payload;
+  Send(message);
+}
+
+void ESDPluginChannel::Send(const Json::Value &message) {
+  if (mSession != nullptr) {
+    mSession->Send(WriteStyledJson(message));
   }
 }

@@ -1,26 +1,39 @@
 // The plug-in's side of the Stream Deck link: turns inbound text into calls on
-// the plug-in's event interface.
+// the plug-in's event interface, and builds the messages the plug-in sends.
 #pragma once
 
+#include <json/json.h>
+
+#include <cstdint>
 #include <string>
 
 class ESDBasePlugin;
-class ESDWebsocketWrapper;
+class ESDSession;
 
 class ESDPluginChannel {
 public:
-  ESDPluginChannel(std::string pluginUUID, ESDWebsocketWrapper *session, ESDBasePlugin *plugin);
+  ESDPluginChannel(std::string pluginUUID, ESDSession *session, ESDBasePlugin *plugin);
 
   // Set once by start-up, before any other thread exists.
-  void SetSession(ESDWebsocketWrapper *session) { mSession = session; }
-  ESDWebsocketWrapper *GetSession() const { return mSession; }
+  void SetSession(ESDSession *session) { mSession = session; }
+  ESDSession *GetSession() const { return mSession; }
 
   // Parses one inbound text message and calls the one event operation that its
   // "event" names. Anything unusable is dropped without a word.
   void HandleMessage(const std::string &text);
 
+  // The outbound messages. Callable from any thread; nothing is sent while
+  // there is no session, and a message that cannot be delivered is lost.
+  // `image` is base64 PNG data, with or without its data-URL prefix.
+  void SetImage(const std::string &image, const std::string &context);
+  void SetState(std::int32_t state, const std::string &context);
+  void SendToPropertyInspector(const std::string &action, const std::string &context,
+                               const Json::Value &payload);
+
 private:
+  void Send(const Json::Value &message);
+
   std::string mPluginUUID;
-  ESDWebsocketWrapper *mSession;
+  ESDSession *mSession;
   ESDBasePlugin *mPlugin;
 };

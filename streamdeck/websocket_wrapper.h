@@ -3,6 +3,8 @@
 // inbound text frame to the channel, and sends outbound text from any thread.
 #pragma once
 
+#include "streamdeck/session.h"
+
 #include <websocketpp/client.hpp>
 #include <websocketpp/config/asio_no_tls_client.hpp>
 
@@ -11,7 +13,7 @@
 
 class ESDPluginChannel;
 
-class ESDWebsocketWrapper {
+class ESDWebsocketWrapper : public ESDSession {
 public:
   using Client = websocketpp::client<websocketpp::config::asio_client>;
 
@@ -20,11 +22,11 @@ public:
 
   // Connects and runs the client's event loop on the calling thread until the
   // connection has failed or closed. There is no reconnection.
-  void Run();
+  void Run() override;
 
   // Sends one text frame on the current connection; dropped silently when
   // there is none. Callable from any thread.
-  void Send(const std::string &text);
+  void Send(const std::string &text) override;
 
 private:
   void OnOpen(Client *client, websocketpp::connection_hdl connection);

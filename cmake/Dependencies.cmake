@@ -1,0 +1,53 @@
+# The third-party libraries, as Debian installs them. Each becomes one
+# interface target so that the rest of the build names them the same way on
+# every target platform.
+
+if(WIN32)
+  # Cross-compiled with MinGW-w64: jsoncpp is the static build that
+  # scripts/build-jsoncpp-mingw.sh installs into the build folder.
+  set(ZORVANE_JSONCPP_PREFIX "${CMAKE_BINARY_DIR}/jsoncpp-prefix"
+      CACHE PATH "Install prefix of the MinGW build of jsoncpp")
+  find_package(jsoncpp CONFIG REQUIRED
+    PATHS "${ZORVANE_JSONCPP_PREFIX}" NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  add_library(zorvane_json INTERFACE)
+  add_library(zorvane::json ALIAS zorvane_json)
+  target_link_libraries(zorvane_json INTERFACE jsoncpp_static)
+
+  # websocketpp and asio are header-only and the same for every target, but
+  # the Linux include folder must not reach the MinGW compiler (its C library
+  # headers would shadow MinGW's). A build-local folder links just these two.
+  set(ZORVANE_HOST_INCLUDE_DIR /usr/include CACHE PATH
+      "Where Debian installs the websocketpp and asio headers")
+  set(_zorvane_header_dir "${CMAKE_BINARY_DIR}/third-party-include")
+  file(MAKE_DIRECTORY "${_zorvane_header_dir}")
+  foreach(_entry websocketpp asio asio.hpp)
+    if(NOT EXISTS "${ZORVANE_HOST_INCLUDE_DIR}/${_entry}")
+      message(FATAL_ERROR "${ZORVANE_HOST_INCLUDE_DIR}/${_entry} is missing: "
+                          "install libwebsocketpp-dev and libasio-dev")
+    endif()
+    file(CREATE_LINK "${ZORVANE_HOST_INCLUDE_DIR}/${_entry}" "${_zorvane_header_dir}/${_entry}"
+         SYMBOLIC)
+  endforeach()
+  add_library(zorvane_websocket INTERFACE)
+  add_library(zorvane::websocket ALIAS zorvane_websocket)
+  target_include_directories(zorvane_websocket SYSTEM INTERFACE "${_zorvane_header_dir}")
+  # websocketpp's own thread detection does not recognise MinGW; asio needs
+  # the Windows 10 API level and a windows.h without min/max macros.
+  target_compile_definitions(zorvane_websocket INTERFACE
+    ASIO_STANDALONE _WEBSOCKETPP_CPP11_THREAD_ _WIN32_WINNT=0x0A00 WIN32_LEAN_AND_MEAN NOMINMAX)
+  target_link_libraries(zorvane_websocket INTERFACE ws2_32 mswsock)
+  return()
+endif()
+
+find_package(jsoncpp CONFIG REQUIRED)
+add_library(zorvane_json INTERFACE)
+add_library(zorvane::json ALIAS zorvane_json)
+target_link_libraries(zorvane_json INTERFACE JsonCpp::JsonCpp)
+
+# websocketpp and standalone asio are header-only.
+find_package(websocketpp CONFIG REQUIRED)
+find_path(ASIO_INCLUDE_DIR asio.hpp REQUIRED)
+add_library(zorvane_websocket INTERFACE)
+add_library(zorvane::websocket ALIAS zorvane_websocket)
+target_include_directories(zorvane_websocket SYSTEM INTERFACE ${WEBSOCKETPP_INCLUDE_DIR} ${ASIO_INCLUDE_DIR})
+target_compile_definitions(zorvane_websocket INTERFACE ASIO_STANDALONE)

@@ -1,0 +1,26 @@
+// Byte strings of the ANSI code page as the wide strings of the W functions.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace platform {
+namespace win32 {
+
+inline std::wstring Widen(const std::string &text) {
+  if (text.empty()) {
+    return std::wstring();
+  }
+  const int size = static_cast<int>(text.size());
+  const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  if (length <= 0) {
+    return std::wstring();
+  }
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+  return wide;
+}
+
+} // namespace win32
+} // namespace platform

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds the Windows programs (see build-windows.sh) and tests them under
+# Wine: the Windows platform tests, each test case in a process of its own,
+# then the end-to-end tests against zorvaneplugin.exe.
+#
+# usage: scripts/test-windows.sh [build-dir]
+# ZORVANE_PYTHON names the Python with pytest and websockets (default: Debian's).
+set -euo pipefail
+
+script_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+repo_dir="$(dirname "$script_dir")"
+build_dir="$(mkdir -p "${1:-$repo_dir/build-win}" && cd "${1:-$repo_dir/build-win}" && pwd)"
+
+"$script_dir/build-windows.sh" "$build_dir"
+
+# The end-to-end tests need Debian's pytest and websockets.
+missing=()
+for package in python3-pytest python3-websockets; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+if [[ ${#missing[@]} -gt 0 ]]; then
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "missing packages (install them as root): ${missing[*]}" >&2
+    exit 1
+  fi
+  apt-get update
+  DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+fi
+
+# Each test runs through scripts/wine-run.sh, which prepares the Wine prefix.
+ctest --test-dir "$build_dir" -L win32 --output-on-failure
+
+# shellcheck source-path=SCRIPTDIR
+source "$script_dir/wine-env.sh" "$build_dir"
+zorvane_wine_start
+ZORVANE_PLUGIN_CMD="wine $(printf '%q' "$build_dir/zorvaneplugin.exe")" \
+ZORVANE_DESKTOP_CMD="wine $(printf '%q' "$build_dir/zorvane-desktop-standin.exe")" \
+  "${ZORVANE_PYTHON:-/usr/bin/python3}" -m pytest -q -p no:cacheprovider "$repo_dir/tests/e2e"

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs every test on a fresh Debian 12 machine (as root: installs what is
+# missing): the native build with g++ and its unit and end-to-end tests, the
+# same under ThreadSanitizer (clang++) and AddressSanitizer with
+# UndefinedBehaviorSanitizer (g++), and the Windows build under Wine.
+set -euo pipefail
+
+repo_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$repo_dir"
+"$repo_dir/scripts/install-deps.sh"
+
+# build <dir> <c++ compiler> [cmake options...]
+build() {
+  local dir=$1 compiler=$2
+  shift 2
+  cmake -S "$repo_dir" -B "$repo_dir/$dir" -G Ninja -DCMAKE_CXX_COMPILER="$compiler" \
+    -DZORVANE_WERROR=ON "$@"
+  cmake --build "$repo_dir/$dir" -j2
+}
+
+echo "== native build (g++), unit and end-to-end tests"
+build build g++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ctest --test-dir build --output-on-failure
+
+echo "== ThreadSanitizer (clang++)"
+build build-tsan clang++ -DZORVANE_SANITIZE=thread
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir build-tsan --output-on-failure
+
+echo "== AddressSanitizer and UndefinedBehaviorSanitizer (g++)"
+build build-asan g++ -DZORVANE_SANITIZE=address
+ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
+  ctest --test-dir build-asan --output-on-failure
+
+echo "== Windows build under Wine"
+"$repo_dir/scripts/test-windows.sh" "$repo_dir/build-win"

@@ -1,0 +1,14 @@
+// The Stream Deck session as the rest of the plug-in sees it: run it once,
+// and send text on it from any thread.
+#pragma once
+
+#include <string>
+
+class ESDSession {
+public:
+  virtual ~ESDSession() = default;
+  // Runs the session on the calling thread until it has ended.
+  virtual void Run() = 0;
+  // Sends one text message; dropped silently when there is no connection.
+  virtual void Send(const std::string &text) = 0;
+};

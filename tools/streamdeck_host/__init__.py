@@ -1,0 +1,30 @@
+"""Stand-in Stream Deck application for driving the plug-in process."""
+
+from .host import (
+    DEFAULT_INFO,
+    DEFAULT_REGISTER_EVENT,
+    DEFAULT_UUID,
+    Frame,
+    HostTimeout,
+    PluginExit,
+    StreamDeckHost,
+    plugin_arguments,
+    plugin_environment,
+    runs_under_wine,
+)
+from .styled import registration_text, styled_string
+
+__all__ = [
+    "DEFAULT_INFO",
+    "DEFAULT_REGISTER_EVENT",
+    "DEFAULT_UUID",
+    "Frame",
+    "HostTimeout",
+    "PluginExit",
+    "StreamDeckHost",
+    "plugin_arguments",
+    "plugin_environment",
+    "registration_text",
+    "runs_under_wine",
+    "styled_string",
+]
