@@ -12,16 +12,11 @@ import base64
 import json
 import os
 import shlex
-import sys
-from pathlib import Path
 
 import pytest
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "desktop_standin"))
-
-from driver import DesktopStandIn, command_bytes  # noqa: E402
-
-from conftest import HANG_GUARD, UNDER_WINE  # noqa: E402
+from conftest import HANG_GUARD, UNDER_WINE
+from desktop_standin import DesktopStandIn, command_bytes
 
 PREFIX = "com.brimcove.zorvaneplugin."
 BROADCAST, CALIBRATE, SPECIAL, POSE = (PREFIX + a for a in ("broadcast", "calibrate", "specialaction", "pose"))

@@ -131,3 +131,18 @@ class DesktopStandIn:
 def command_bytes(event: dict) -> bytes:
     """The exact bytes of a received command, its counted NUL included."""
     return bytes.fromhex(event.get("bytes", ""))
+
+
+def command_value(event: dict):
+    """The value a received command carries: the "value1" of its JSON text
+    (the text ends in the counted NUL), or None for a command without text.
+    Raises ValueError when the bytes are not in that form."""
+    data = command_bytes(event)
+    if not data:
+        return None
+    if not data.endswith(b"\0"):
+        raise ValueError(f"the command text does not end with its NUL: {data!r}")
+    document = json.loads(data[:-1].decode("utf-8"))
+    if not isinstance(document, dict) or set(document) != {"value1"}:
+        raise ValueError(f"the command text is not an object with only \"value1\": {data!r}")
+    return document["value1"]

@@ -1,11 +1,14 @@
 """Command line of the stand-in Stream Deck application.
 
   run   launch the plug-in, send it text frames, close, report what it sent
-  demo  a short narrated session with one key (see demo.py)
+  demo  a narrated session of the whole system, with the stand-in desktop
+        application (see demo.py)
 
 The plug-in command follows the options, e.g.
   python3 -m streamdeck_host run --send '{"event":"keyUp"}' -- build/zorvaneplugin
-  python3 -m streamdeck_host demo -- wine build-win/zorvaneplugin.exe
+  python3 -m streamdeck_host demo --desktop build/zorvane-desktop-standin -- build/zorvaneplugin
+  python3 -m streamdeck_host demo --desktop "wine build-win/zorvane-desktop-standin.exe" \
+      -- wine build-win/zorvaneplugin.exe
 """
 
 import argparse
@@ -87,7 +90,14 @@ def main(argv=None) -> int:
     run_parser.add_argument("--timeout", type=float, default=60.0, help="hang guard for each wait, in seconds")
     run_parser.add_argument("plugin", nargs=argparse.REMAINDER, help="plug-in command and its leading arguments")
 
-    demo_parser = commands.add_parser("demo", help="a narrated session with one key")
+    demo_parser = commands.add_parser("demo", help="a narrated session with the stand-in desktop application")
+    demo_parser.add_argument(
+        "--desktop",
+        required=True,
+        type=shlex.split,
+        metavar="COMMAND",
+        help="the stand-in desktop application's command, split like a shell would split it",
+    )
     demo_parser.add_argument("--timeout", type=float, default=60.0, help="hang guard for each wait, in seconds")
     demo_parser.add_argument("plugin", nargs=argparse.REMAINDER, help="plug-in command and its leading arguments")
 
@@ -98,4 +108,6 @@ def main(argv=None) -> int:
         parser.error("the plug-in command is missing")
     if options.command == "run":
         return run(options)
-    return demo.run(options.plugin, timeout=options.timeout)
+    if not options.desktop:
+        parser.error("the desktop application's command is empty")
+    return demo.run(options.plugin, options.desktop, timeout=options.timeout)

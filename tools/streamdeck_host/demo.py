@@ -1,129 +1,402 @@
-"""A narrated session between the stand-in Stream Deck application and the plug-in.
+"""A narrated session of the whole system: the real plug-in between the
+stand-in Stream Deck application and the stand-in Zorvane desktop application.
 
-A pose key appears, gets new settings, has its property inspector opened and
-closed, is pressed and released and disappears; then the Stream Deck
-application closes the connection and the plug-in has to exit with code 0.
-Every step waits until the plug-in has handled it (a ping answered after the
-event) and tells what, if anything, the plug-in sent back.
+Keys appear on the Stream Deck, are pressed, and their presses arrive at the
+desktop application as commands; a property inspector opens and receives the
+list that the desktop application answers with; the desktop application
+reports changes and the keys follow; the desktop application quits and the
+keys go back to their first state; the Stream Deck application closes the
+connection and the plug-in exits.
 
-Exit status: 0 when the plug-in registered as expected, survived the session
-and exited with 0 in silence; 1 otherwise.
+Every step waits (with a hang guard, never a fixed sleep) for the effect it
+expects, checks it, and prints one line saying what happened. Messages from
+the plug-in are counted exactly: after the expected ones have arrived, a ping
+to the plug-in comes back only once it has sent everything that the step
+caused, so a message too many is caught as well as one missing.
+
+Both stand-ins run with the same environment, with a private XDG_RUNTIME_DIR
+of the demo's own, so that the plug-in and the stand-in desktop application
+meet on one desktop link that nothing else on the machine shares.
+
+Exit status: 0 when every step had its expected effect and the plug-in
+exited with 0 in silence; 1 otherwise, after a line starting with "FAILED:"
+that says what was missing.
 """
 
+import base64
 import json
+import os
+import struct
 import sys
+import tempfile
+import zlib
+from contextlib import ExitStack
+from dataclasses import dataclass
 
-from .host import HostTimeout, StreamDeckHost, plugin_environment
+from desktop_standin import DesktopStandIn, command_value
+
+from .host import StreamDeckHost, plugin_environment, runs_under_wine
 from .styled import registration_text
 
-POSE = "com.brimcove.zorvaneplugin.pose"
-CONTEXT = "A1B2C3D4E5F60718293A4B5C6D7E8F90"
+PREFIX = "com.brimcove.zorvaneplugin."
+BROADCAST, POSE, EMOTE, QUICKSLOT = (PREFIX + a for a in ("broadcast", "pose", "emote", "quickslot"))
 DEVICE = "DEVICE1"
 
+# Kind codes of the commands the plug-in sends to the desktop application.
+COMMAND_NAMES = {
+    0x80000: "broadcast",
+    0x80001: "calibrate",
+    0x80002: "special action",
+    0x80003: "pose",
+    0x80004: "change avatar",
+    0x80005: "change background",
+    0x80006: "get avatar list",
+    0x80007: "get background list",
+    0x80008: "emote",
+    0x80009: "get emote list",
+    0x8000A: "get special action list",
+    0x8000B: "get pose list",
+    0x8000C: "quick slot",
+    0x8000D: "get quick-slot list",
+    0x8000E: "idle",
+    0x8000F: "get idle list",
+}
+COMMAND_KINDS = {name: kind for kind, name in COMMAND_NAMES.items()}
 
-def _key_event(event: str, payload=None) -> dict:
-    message = {"event": event, "action": POSE, "context": CONTEXT, "device": DEVICE}
-    if payload is not None:
-        message["payload"] = payload
-    return message
+# Kind codes of the desktop application's notifications used here.
+BROADCAST_STATE, POSE_STATE, EMOTE_LIST, QUICKSLOT_STATE = 0x160001, 0x160002, 0x160005, 0x160009
 
-
-def _key_payload(settings: dict) -> dict:
-    return {"settings": settings, "coordinates": {"column": 2, "row": 1}, "state": 0, "isInMultiAction": False}
-
-
-SESSION = [
-    ("a pose key appears at row 1, column 2, set to pose 3", _key_event("willAppear", _key_payload({"value": 3}))),
-    ("its settings change to pose 5", _key_event("didReceiveSettings", _key_payload({"value": 5}))),
-    ("the user opens the key's property inspector", _key_event("propertyInspectorDidAppear")),
-    ("the user closes the property inspector", _key_event("propertyInspectorDidDisappear")),
-    ("the key is pressed", _key_event("keyDown", _key_payload({"value": 5}))),
-    ("the key is released", _key_event("keyUp", _key_payload({"value": 5}))),
-    ("the key disappears from the device", _key_event("willDisappear", _key_payload({"value": 5}))),
-]
-
-
-def describe_reply(frame) -> str:
-    """One frame from the plug-in, in plain words."""
-    if frame.kind == "binary":
-        return f"a binary frame of {len(frame.data)} bytes (the plug-in sends text only)"
-    try:
-        message = json.loads(frame.data)
-    except ValueError:
-        return f"a text frame that is not JSON ({len(frame.data)} characters)"
-    if not isinstance(message, dict):
-        return "a JSON text that is not an object"
-    event, context = message.get("event"), message.get("context")
-    payload = message.get("payload")
-    payload = payload if isinstance(payload, dict) else {}
-    if event == "setImage":
-        image = payload.get("image", "")
-        what = f"an image of {len(image)} characters" if image else "an empty image"
-        return f"set the image of key {context} to {what}"
-    if event == "setState":
-        return f"set key {context} to state {payload.get('state')}"
-    if event == "sendToPropertyInspector":
-        members = ", ".join(sorted(payload)) or "no members"
-        return f"sent the property inspector of key {context} a message with {members}"
-    return f"sent an unexpected '{event}' message"
+EMOTE_LIST_DOCUMENT = {
+    "listType": "emote",
+    "itemList": [{"name": "Wave"}, {"name": "Bow"}, {"name": "Cheer"}],
+    "imagePath": "C:\\Zorvane\\emotes",
+}
 
 
-def run(plugin_cmd, timeout: float = 60.0, out=sys.stdout) -> int:
-    def say(text: str = "") -> None:
-        print(text, file=out, flush=True)
+@dataclass(frozen=True)
+class Key:
+    name: str  # how the narration calls it
+    action: str
+    context: str
+    column: int
+    settings: dict
 
-    with StreamDeckHost(plugin_cmd, env=plugin_environment(plugin_cmd), timeout=timeout) as host:
-        say(f"Stream Deck stand-in listening on 127.0.0.1:{host.port}")
+
+class DemoFailed(Exception):
+    """An expected effect did not happen; the message says which."""
+
+
+def describe_command(kind: int, value) -> str:
+    """A command in plain words: its kind's name and its value, e.g. emote 'Wave'."""
+    if not isinstance(kind, int):
+        return "a message without a kind code"
+    name = COMMAND_NAMES.get(kind, f"unknown command {kind:#x}")
+    if value is None:
+        return name
+    if isinstance(value, str):
+        return f"{name} '{value}'"
+    return f"{name} {json.dumps(value)}"
+
+
+def png_image(width: int, height: int, rgb: tuple) -> bytes:
+    """A PNG file of one colour."""
+
+    def chunk(tag: bytes, data: bytes) -> bytes:
+        return struct.pack(">I", len(data)) + tag + data + struct.pack(">I", zlib.crc32(tag + data))
+
+    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)  # 8-bit RGB
+    rows = (b"\0" + bytes(rgb) * width) * height
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b"")
+
+
+def session_environment(plugin_cmd, desktop_cmd, runtime_dir: str) -> dict:
+    """One environment for both programs, with the demo's own runtime folder."""
+    env = plugin_environment(plugin_cmd)
+    if runs_under_wine(desktop_cmd):
+        env.setdefault("WINEDEBUG", "-all")
+    env["XDG_RUNTIME_DIR"] = runtime_dir
+    return env
+
+
+class Demo:
+    """The scripted session; ``run`` goes through it step by step."""
+
+    def __init__(self, host: StreamDeckHost, desktop: DesktopStandIn, image_path: str, say):
+        self.host = host
+        self.desktop = desktop
+        self.image_path = image_path
+        self.say = say
+        self.steps = 0
+        self.frames_seen = 0  # the plug-in's messages already accounted for
+        self.commands_seen = 0  # the desktop application's commands already accounted for
+        with open(image_path, "rb") as image:
+            self.image_url = "data:image/png;base64," + base64.b64encode(image.read()).decode("ascii")
+        self.broadcast = Key("broadcast key", BROADCAST, "KEYBROADCAST0000", 0, {})
+        self.pose = Key("pose key", POSE, "KEYPOSE000000002", 1, {"value": 2})
+        self.emote = Key("emote key", EMOTE, "KEYEMOTE00000000", 2, {"value": "Wave"})
+        self.quickslot = Key("quick-slot key", QUICKSLOT, "KEYQUICKSLOT0005", 3, {"value": "5", "image": image_path})
+
+    # ------------------------------------------------------------------ steps
+
+    def run(self) -> None:
+        self.step(f'The desktop application is running; its window "ZORVANEDESKTOP" has handle {self.desktop.handle}.')
+        self.start_plugin()
+        self.keys_appear()
+        self.keys_are_pressed()
+        self.inspector_opens()
+        self.desktop_reports_changes()
+        self.desktop_quits()
+        self.connection_closes()
+
+    def start_plugin(self) -> None:
+        host = self.host
         try:
             host.launch()
         except OSError as error:
-            say(f"FAILED: cannot start the plug-in: {error}")
-            return 1
-        say(
-            f"Started {' '.join(host.plugin_cmd)} with port {host.port}, plug-in UUID {host.uuid},"
-            f" registration event {host.register_event} and host information in English."
+            raise DemoFailed(f"the plug-in could not be started: {error}") from None
+        self.step(
+            f"The Stream Deck application listens on 127.0.0.1:{host.port} and starts the plug-in"
+            f" ({' '.join(host.plugin_cmd)}) with -port, -pluginUUID, -registerEvent and -info."
         )
         try:
             registration = host.wait_for_registration()
-        except AssertionError as error:  # HostTimeout included
-            say(f"FAILED: the plug-in never registered ({error}).")
-            return 1
-        say("The plug-in connected and registered with:")
-        say(registration.data.rstrip("\n") if registration.kind == "text" else repr(registration.data))
-        if registration.kind != "text" or registration.data != registration_text(host.register_event, host.uuid):
-            say("FAILED: that is not the registration expected for this launch.")
-            return 1
+        except AssertionError as error:
+            raise DemoFailed(f"the plug-in never registered ({error})") from None
+        expected = registration_text(host.register_event, host.uuid)
+        if registration.kind != "text" or registration.data != expected:
+            raise DemoFailed(f"the plug-in's first message is not its registration: {registration.data!r}")
+        self.frames_seen = 1
+        self.step(f'The plug-in connects and registers: event "{host.register_event}", UUID {host.uuid}.')
 
-        seen = 1
-        try:
-            for step, message in SESSION:
-                say(f"\nStream Deck: {step}.")
-                host.send_json(message)
-                host.ping()
-                frames = host.frames
-                for frame in frames[seen:]:
-                    say(f"  The plug-in {describe_reply(frame)}.")
-                if len(frames) == seen:
-                    say("  The plug-in took it in silently and is still connected.")
-                seen = len(frames)
-        except AssertionError as error:  # HostTimeout included
-            say(f"FAILED: the plug-in stopped taking events ({error}).")
-            return 1
+    def keys_appear(self) -> None:
+        for key, article, what in (
+            (self.broadcast, "A", "broadcast key"),
+            (self.pose, "A", "pose key for pose 2"),
+            (self.emote, "An", 'emote key for "Wave"'),
+        ):
+            self.send_key_event("willAppear", key)
+            self.expect_messages([], f"silence after the {key.name} appeared")
+            self.step(
+                f"{article} {what} appears at column {key.column}, row 0;"
+                " the plug-in sends nothing back (the key keeps its first state)."
+            )
+        key = self.quickslot
+        self.send_key_event("willAppear", key)
+        self.expect_messages([self.image_message()], "the quick-slot key getting the image its settings name")
+        self.step(
+            f'A quick-slot key for slot "5" appears at column {key.column}, row 0, its settings naming'
+            f" the image {self.image_path}; the plug-in shows that image on the key"
+            f" (setImage, {len(self.image_url)} characters of PNG data URL)."
+        )
 
-        say("\nStream Deck: the application closes the connection.")
-        host.close()
+    def keys_are_pressed(self) -> None:
+        for key, kind, value in (
+            (self.broadcast, COMMAND_KINDS["broadcast"], None),
+            (self.pose, COMMAND_KINDS["pose"], 2),
+            (self.emote, COMMAND_KINDS["emote"], "Wave"),
+            (self.quickslot, COMMAND_KINDS["quick slot"], "5"),
+        ):
+            self.send_key_event("keyDown", key)
+            self.send_key_event("keyUp", key)
+            received = self.expect_command(kind, value, f"the {key.name} press")
+            self.expect_messages([], f"silence towards the Stream Deck after the {key.name} press")
+            self.step(f"The {key.name} is pressed and released; the desktop application receives: {received}.")
+
+    def inspector_opens(self) -> None:
+        key = self.emote
+        self.send_key_event("propertyInspectorDidAppear", key, payload=False)
+        received = self.expect_command(
+            COMMAND_KINDS["get emote list"], None, "the emote key's property inspector opening")
+        self.expect_messages([], "silence towards the Stream Deck after the property inspector opened")
+        self.step(f"The user opens the emote key's property inspector; the desktop application receives: {received}.")
+
+        self.notify(EMOTE_LIST, EMOTE_LIST_DOCUMENT, "emote list")
+        self.expect_messages(
+            [{"event": "sendToPropertyInspector", "action": EMOTE, "context": key.context,
+              "payload": EMOTE_LIST_DOCUMENT}],
+            "the emote list reaching the emote key's property inspector",
+        )
+        names = ", ".join(item["name"] for item in EMOTE_LIST_DOCUMENT["itemList"])
+        self.step(
+            f"The desktop application answers with its emote list ({names});"
+            " the plug-in passes it unchanged to the emote key's property inspector."
+        )
+
+    def desktop_reports_changes(self) -> None:
+        self.notify(BROADCAST_STATE, {"value1": True}, "broadcast state")
+        self.expect_messages([self.state_message(self.broadcast, 1)], "the broadcast key switching to state 1")
+        self.step("The desktop application reports that it broadcasts; the plug-in sets the broadcast key to state 1.")
+
+        self.notify(POSE_STATE, {"value1": True, "value2": 2}, "pose state")
+        self.expect_messages([self.state_message(self.pose, 1)], "the pose key switching to state 1")
+        self.step("The desktop application reports pose 2 active; the plug-in sets the pose key to state 1.")
+
+        self.notify(QUICKSLOT_STATE, {"value1": "5", "value2": True}, "quick-slot state")
+        self.expect_messages([self.image_message()], "the quick-slot key getting its image again")
+        self.step(
+            'The desktop application reports quick slot "5"; the plug-in sends the quick-slot key its image again.')
+
+    def desktop_quits(self) -> None:
+        code = self.desktop.stop()
+        if code != 0:
+            raise DemoFailed(f"the stand-in desktop application ended with code {code} instead of 0")
+        self.step("The desktop application quits (exit code 0).")
+
+        self.host.send_json({"event": "applicationDidTerminate", "payload": {"application": "Zorvane.exe"}})
+        self.expect_messages(
+            [
+                {"event": "sendToPropertyInspector", "action": EMOTE, "context": self.emote.context,
+                 "payload": {"appDidClose": True}},
+                self.state_message(self.broadcast, 0),
+                self.state_message(self.pose, 0),
+            ],
+            "the property inspector told and the broadcast and pose keys reset after applicationDidTerminate",
+        )
+        self.step(
+            "The Stream Deck application reports that the desktop application terminated; the plug-in tells"
+            ' the open property inspector {"appDidClose": true} and sets the broadcast and pose keys back to state 0.'
+        )
+
+    def connection_closes(self) -> None:
+        self.host.close()
         try:
-            result = host.wait_exit()
-        except HostTimeout:
-            say("FAILED: the plug-in did not exit after the connection closed.")
-            return 1
-        say(f"The plug-in exited with code {result.code}.")
+            result = self.host.wait_exit()
+        except AssertionError:
+            raise DemoFailed("the plug-in did not exit after the connection closed") from None
         if result.stdout or result.stderr:
-            say("FAILED: the plug-in printed something, but it must stay silent:")
-            say((result.stdout + result.stderr).decode(errors="replace"))
-            return 1
+            printed = (result.stdout + result.stderr).decode(errors="replace")
+            raise DemoFailed(f"the plug-in printed something, but it must stay silent:\n{printed}")
         if result.code != 0:
-            say("FAILED: the exit code should be 0.")
+            raise DemoFailed(f"the plug-in exited with code {result.code} instead of 0")
+        self.step("The Stream Deck application closes the connection; the plug-in exits with code 0, silently.")
+
+    # ---------------------------------------------------------------- helpers
+
+    def step(self, text: str) -> None:
+        self.steps += 1
+        self.say(f"{self.steps:2}. {text}")
+
+    def send_key_event(self, event: str, key: Key, payload: bool = True) -> None:
+        message = {"event": event, "action": key.action, "context": key.context, "device": DEVICE}
+        if payload:
+            message["payload"] = {
+                "settings": key.settings,
+                "coordinates": {"column": key.column, "row": 0},
+                "state": 0,
+                "isInMultiAction": False,
+            }
+        self.host.send_json(message)
+
+    def image_message(self) -> dict:
+        return {"event": "setImage", "context": self.quickslot.context,
+                "payload": {"image": self.image_url, "target": 0}}
+
+    @staticmethod
+    def state_message(key: Key, state: int) -> dict:
+        return {"event": "setState", "context": key.context, "payload": {"state": state}}
+
+    def expect_messages(self, expected: list, what: str) -> None:
+        """Waits for as many messages from the plug-in as expected, makes sure
+        no other came with them, and compares them, in any order."""
+        seen = self.frames_seen
+        try:
+            self.host.wait_for_frames(seen + len(expected))
+            self.host.ping()  # answered only after everything sent before it
+        except AssertionError as error:
+            raise DemoFailed(f"waited in vain for {what} ({error})") from None
+        frames = self.host.frames[seen:]
+        self.frames_seen = seen + len(frames)
+        received = []
+        for frame in frames:
+            try:
+                received.append(json.loads(frame.data) if frame.kind == "text" else frame.data)
+            except ValueError:
+                received.append(frame.data)
+        if sorted(map(_canonical, received)) != sorted(map(_canonical, expected)):
+            raise DemoFailed(
+                f"expected {what}, that is {_listing(expected)} from the plug-in, but it sent {_listing(received)}"
+            )
+
+    def expect_command(self, kind: int, value, what: str) -> str:
+        """Waits for the desktop application's next command and checks it; returns it in plain words."""
+        try:
+            commands = self.desktop.wait_for_commands(self.commands_seen + 1)
+        except AssertionError:
+            raise DemoFailed(f"the desktop application received no command for {what}") from None
+        command = commands[self.commands_seen]
+        self.commands_seen += 1
+        try:
+            received = (command.get("kind"), command_value(command))
+        except ValueError as error:
+            raise DemoFailed(f"the command for {what} is malformed: {error}") from None
+        if received != (kind, value):
+            raise DemoFailed(
+                f"the desktop application should have received {describe_command(kind, value)} for {what},"
+                f" but received {describe_command(*received)}"
+            )
+        text = command_value_text(command)
+        return f"{describe_command(kind, value)} (kind 0x{kind:X}, {text or 'no text'})"
+
+    def notify(self, kind: int, document: dict, what: str) -> None:
+        try:
+            result = self.desktop.notify_json(kind, document)
+        except AssertionError as error:
+            raise DemoFailed(f"the desktop application could not send its {what} notification ({error})") from None
+        if result != 1:
+            raise DemoFailed(f"the plug-in refused the {what} notification (result {result})")
+
+
+def command_value_text(command: dict) -> str:
+    """The command's JSON text as sent, without its line feed and NUL."""
+    return bytes.fromhex(command.get("bytes", "")).rstrip(b"\0").rstrip(b"\n").decode("utf-8", "replace")
+
+
+def _canonical(message) -> str:
+    return json.dumps(message, sort_keys=True) if not isinstance(message, (str, bytes)) else repr(message)
+
+
+def _listing(messages: list) -> str:
+    if not messages:
+        return "nothing"
+    return "; ".join(_abridged(_canonical(message)) for message in messages)
+
+
+def _abridged(text: str, limit: int = 200) -> str:
+    return text if len(text) <= limit else text[:limit] + "..."
+
+
+def run(plugin_cmd, desktop_cmd, timeout: float = 60.0, out=sys.stdout) -> int:
+    def say(text: str = "") -> None:
+        print(text, file=out, flush=True)
+
+    say("Zorvane plug-in demo: the plug-in between a stand-in Stream Deck application"
+        " and a stand-in desktop application.")
+    with tempfile.TemporaryDirectory(prefix="zorvane-demo-") as folder:
+        runtime_dir = os.path.join(folder, "runtime")
+        os.mkdir(runtime_dir)
+        os.chmod(runtime_dir, 0o700)
+        image_path = os.path.join(folder, "slot5.png")
+        with open(image_path, "wb") as image:
+            image.write(png_image(72, 72, (0x2E, 0x86, 0xC1)))
+        env = session_environment(plugin_cmd, desktop_cmd, runtime_dir)
+        try:
+            with ExitStack() as stack:
+                desktop = DesktopStandIn(desktop_cmd, env=env, timeout=timeout)
+                try:
+                    desktop.start()
+                except OSError as error:
+                    raise DemoFailed(f"the desktop application could not be started: {error}") from None
+                except AssertionError as error:
+                    raise DemoFailed(f"the desktop application did not open its window ({error})") from None
+                finally:
+                    stack.callback(desktop.stop)
+                host = stack.enter_context(StreamDeckHost(plugin_cmd, env=env, timeout=timeout))
+                Demo(host, desktop, image_path, say).run()
+        except DemoFailed as failure:
+            say(f"FAILED: {failure}.")
             return 1
-        say("Demo finished: the plug-in behaved as expected.")
-        return 0
+        except AssertionError as error:  # a wait outside the checked steps ran past its hang guard
+            say(f"FAILED: {error}.")
+            return 1
+    say("Demo finished: every step had the expected effect.")
+    return 0

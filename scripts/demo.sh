@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The main job: builds the plug-in and the stand-in desktop application, then
+# runs the narrated demo session in which the stand-in Stream Deck application
+# and the stand-in desktop application talk to each other through the real
+# plug-in (tools/streamdeck_host/demo.py). Exits with the demo's status: 0
+# when every step had its expected effect.
+#
+# usage: scripts/demo.sh             native build in build/
+#        scripts/demo.sh --windows   Windows build in build-win/, run under Wine
+#
+# On a fresh Debian 12 machine run it as root: it installs the Debian packages
+# it needs when they are missing.
+# ZORVANE_PYTHON names the Python with websockets (default: Debian's).
+set -euo pipefail
+
+repo_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$repo_dir"
+python="${ZORVANE_PYTHON:-/usr/bin/python3}"
+
+case "${1:-}" in
+  "") windows=0 ;;
+  --windows) windows=1 ;;
+  *)
+    echo "usage: $0 [--windows]" >&2
+    exit 2
+    ;;
+esac
+if [[ $# -gt 1 ]]; then
+  echo "usage: $0 [--windows]" >&2
+  exit 2
+fi
+
+if [[ $windows -eq 0 ]]; then
+  echo "== installing what is missing and building the native plug-in"
+  scripts/install-deps.sh
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVANE_WERROR=ON
+  cmake --build build -j2
+  echo "== demo"
+  exec "$python" tools/streamdeck_host demo --desktop build/zorvane-desktop-standin -- build/zorvaneplugin
+fi
+
+echo "== building the Windows plug-in"
+scripts/build-windows.sh build-win
+
+# The demo itself runs on Debian's Python with websockets.
+missing=()
+for package in python3 python3-websockets; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+if [[ ${#missing[@]} -gt 0 ]]; then
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "missing packages (install them as root): ${missing[*]}" >&2
+    exit 1
+  fi
+  apt-get update
+  DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+fi
+
+echo "== preparing Wine"
+# shellcheck source-path=SCRIPTDIR
+source scripts/wine-env.sh build-win
+zorvane_wine_start
+echo "== demo (under Wine)"
+exec "$python" tools/streamdeck_host demo --desktop "wine build-win/zorvane-desktop-standin.exe" \
+  -- wine build-win/zorvaneplugin.exe
