@@ -9,22 +9,8 @@ set -euo pipefail
 repo_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="${1:-$repo_dir/build-win}"
 
-packages=(cmake ninja-build dpkg-dev g++-mingw-w64-x86-64 wine wine64
-          libwebsocketpp-dev libasio-dev)
-missing=()
-for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$package")
-  fi
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-  if [[ $(id -u) -ne 0 ]]; then
-    echo "missing packages (install them as root): ${missing[*]}" >&2
-    exit 1
-  fi
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-fi
+"$repo_dir/scripts/install-deps.sh" cmake ninja-build dpkg-dev g++-mingw-w64-x86-64 wine wine64 \
+  libwebsocketpp-dev libasio-dev
 
 export CMAKE_GENERATOR=Ninja
 "$repo_dir/scripts/build-jsoncpp-mingw.sh" "$build_dir"

@@ -43,20 +43,7 @@ echo "== building the Windows plug-in"
 scripts/build-windows.sh build-win
 
 # The demo itself runs on Debian's Python with websockets.
-missing=()
-for package in python3 python3-websockets; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$package")
-  fi
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-  if [[ $(id -u) -ne 0 ]]; then
-    echo "missing packages (install them as root): ${missing[*]}" >&2
-    exit 1
-  fi
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-fi
+scripts/install-deps.sh python3 python3-websockets
 
 echo "== preparing Wine"
 # shellcheck source-path=SCRIPTDIR

@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the native build and its tests need, when
-# they are missing. Run as root on Debian 12.
+# Installs Debian packages when they are missing: the ones named, or with no
+# names the ones that the native build and its tests need. Run as root on
+# Debian 12 when anything is missing.
+#
+# usage: scripts/install-deps.sh [package...]
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev
-          libwebsocketpp-dev libasio-dev libjsoncpp-dev libgtest-dev libgmock-dev
-          python3 python3-websockets python3-pytest)
+if [[ $# -gt 0 ]]; then
+  packages=("$@")
+else
+  packages=(cmake ninja-build g++ clang libclang-rt-14-dev
+            libwebsocketpp-dev libasio-dev libjsoncpp-dev libgtest-dev libgmock-dev
+            python3 python3-websockets python3-pytest)
+fi
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then

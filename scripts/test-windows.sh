@@ -14,20 +14,7 @@ build_dir="$(mkdir -p "${1:-$repo_dir/build-win}" && cd "${1:-$repo_dir/build-wi
 "$script_dir/build-windows.sh" "$build_dir"
 
 # The end-to-end tests need Debian's pytest and websockets.
-missing=()
-for package in python3-pytest python3-websockets; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$package")
-  fi
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-  if [[ $(id -u) -ne 0 ]]; then
-    echo "missing packages (install them as root): ${missing[*]}" >&2
-    exit 1
-  fi
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-fi
+"$script_dir/install-deps.sh" python3-pytest python3-websockets
 
 # Each test runs through scripts/wine-run.sh, which prepares the Wine prefix.
 ctest --test-dir "$build_dir" -L win32 --output-on-failure
