@@ -37,3 +37,7 @@ ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1"
 
 echo "== Windows build under Wine"
 "$repo_dir/scripts/test-windows.sh" "$repo_dir/build-win"
+
+echo "== plug-in bundle: property inspector in headless Chromium, validate and pack"
+"$repo_dir/scripts/test-inspector.sh"
+"$repo_dir/scripts/package.sh"
