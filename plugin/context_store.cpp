@@ -1,5 +1,6 @@
 #include "plugin/context_store.h"
 
+#include <algorithm>
 #include <utility>
 
 cContextRecord::cContextRecord(const std::string &context_, const std::string &action_,
@@ -34,8 +35,9 @@ void cContextStore::Remove(const std::string &context, const std::string &action
   mRecords.erase(cContextRecord(context, action));
 }
 
-void cContextStore::UpdateSettings(const std::string &context, const std::string &action,
-                                   const Json::Value &payload) {
+template <typename Change>
+void cContextStore::ChangeStored(const std::string &context, const std::string &action,
+                                 Change change) {
   if (context.empty() || action.empty()) {
     return;
   }
@@ -44,29 +46,24 @@ void cContextStore::UpdateSettings(const std::string &context, const std::string
   if (stored == mRecords.end()) {
     return;
   }
+  // Stored records are never changed in place: a changed copy replaces them.
   cContextRecord changed = *stored;
-  changed.settings = payload["settings"];
+  change(changed);
   mRecords.erase(stored);
   mRecords.insert(std::move(changed));
 }
 
+void cContextStore::UpdateSettings(const std::string &context, const std::string &action,
+                                   const Json::Value &payload) {
+  ChangeStored(context, action,
+               [&payload](cContextRecord &record) { record.settings = payload["settings"]; });
+}
+
 void cContextStore::UpdateInspectorCount(const std::string &context, const std::string &action,
                                          bool appeared) {
-  if (context.empty() || action.empty()) {
-    return;
-  }
-  const std::lock_guard<std::mutex> lock(mMutex);
-  const auto stored = mRecords.find(cContextRecord(context, action));
-  if (stored == mRecords.end()) {
-    return;
-  }
-  cContextRecord changed = *stored;
-  changed.inspectorCount += appeared ? 1 : -1;
-  if (changed.inspectorCount < 0) {
-    changed.inspectorCount = 0;
-  }
-  mRecords.erase(stored);
-  mRecords.insert(std::move(changed));
+  ChangeStored(context, action, [appeared](cContextRecord &record) {
+    record.inspectorCount = std::max(0, record.inspectorCount + (appeared ? 1 : -1));
+  });
 }
 
 cContextRecord cContextStore::Find(const std::string &context, const std::string &action) const {

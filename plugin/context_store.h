@@ -57,6 +57,11 @@ public:
   std::vector<cContextRecord> GetByAction(const std::string &action) const;
 
 private:
+  // Replaces the stored record of (context, action), if any, by a copy that
+  // `change` has changed; all under one hold of the mutex.
+  template <typename Change>
+  void ChangeStored(const std::string &context, const std::string &action, Change change);
+
   // Guards mRecords. No operation calls another one, sends, enqueues or reads
   // a file while holding it.
   mutable std::mutex mMutex;
