@@ -9,7 +9,7 @@ set -euo pipefail
 if [[ $# -gt 0 ]]; then
   packages=("$@")
 else
-  packages=(cmake ninja-build g++ clang libclang-rt-14-dev
+  packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev git
             libwebsocketpp-dev libasio-dev libjsoncpp-dev libgtest-dev libgmock-dev
             python3 python3-websockets python3-pytest)
 fi

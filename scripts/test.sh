@@ -18,6 +18,9 @@ build() {
   cmake --build "$repo_dir/$dir" -j2
 }
 
+echo "== style: every C++ source as .clang-format lays it out"
+git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
 echo "== native build (g++), unit and end-to-end tests"
 build build g++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir build --output-on-failure
