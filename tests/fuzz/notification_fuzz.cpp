@@ -2,9 +2,7 @@
 // first four bytes are the kind code, the rest the counted data. The plug-in
 // has a few keys of every kind, so that the reactions run too.
 #include "desktop/notification_decoding.h"
-#include "plugin/zorvane_plugin.h"
-#include "streamdeck/plugin_channel.h"
-#include "support/recorders.h"
+#include "support/recorded_plugin.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,13 +33,8 @@ void AddKeys(ESDPluginChannel &channel) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   static int desktopWindow = 0;
-  cZorvanePlugin plugin;
-  RecordingSession session;
-  RecordingQueue commands;
-  ESDPluginChannel channel("uuid", &session, &plugin);
-  plugin.SetChannel(&channel);
-  plugin.SetCommandQueue(&commands);
-  AddKeys(channel);
+  RecordedPlugin recorded;
+  AddKeys(recorded.channel);
 
   std::uint32_t kind = 0;
   if (size >= sizeof kind) {
@@ -53,6 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   copy.kind = 0x160000u + kind % 12u;
   copy.size = static_cast<std::uint32_t>(size);
   copy.data = size > 0 ? data : nullptr;
-  HandleNotification(&desktopWindow, &copy, &desktopWindow, plugin);
+  HandleNotification(&desktopWindow, &copy, &desktopWindow, recorded.plugin);
   return 0;
 }

@@ -3,7 +3,7 @@
 #include "plugin/zorvane_plugin.h"
 #include "streamdeck/action_ids.h"
 #include "streamdeck/plugin_channel.h"
-#include "support/recorders.h"
+#include "support/recorded_plugin.h"
 
 #include <gtest/gtest.h>
 
@@ -15,18 +15,8 @@
 
 namespace {
 
-class Plugin : public ::testing::Test {
+class Plugin : public ::testing::Test, protected RecordedPlugin {
 protected:
-  cZorvanePlugin plugin;
-  RecordingSession session;
-  RecordingQueue commands;
-  ESDPluginChannel channel{"uuid", &session, &plugin};
-
-  void SetUp() override {
-    plugin.SetChannel(&channel);
-    plugin.SetCommandQueue(&commands);
-  }
-
   void Event(const std::string &event, const std::string &action, const std::string &context,
              const std::string &payload = "{}") {
     channel.HandleMessage(R"({"event":")" + event + R"(","action":")" + action +
@@ -152,7 +142,6 @@ protected:
   std::string path = "/tmp/zorvane-plugin-test-" + std::to_string(::getpid()) + ".png";
   std::string other = path + ".other.png";
   void SetUp() override {
-    Plugin::SetUp();
     std::ofstream(path, std::ios::binary) << "abc";
     std::ofstream(other, std::ios::binary) << "xyz";
   }
