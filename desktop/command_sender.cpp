@@ -1,5 +1,6 @@
 #include "desktop/command_sender.h"
 
+#include <exception>
 #include <utility>
 
 namespace {
@@ -20,9 +21,11 @@ cDesktopLink &PlatformDesktopLink() {
   return link;
 }
 
+std::thread StartThread(std::function<void()> body) { return std::thread(std::move(body)); }
+
 cZorvaneCommandSender::cZorvaneCommandSender(const platform::WindowHandleCell &replyTo,
-                                             cDesktopLink &link)
-    : mReplyTo(replyTo), mLink(link) {}
+                                             cDesktopLink &link, cThreadStarter startThread)
+    : mReplyTo(replyTo), mLink(link), mStartThread(startThread) {}
 
 cZorvaneCommandSender::~cZorvaneCommandSender() {
   std::thread last;
@@ -40,14 +43,22 @@ void cZorvaneCommandSender::EnqueueCommand(std::unique_ptr<const cCommand> comma
   {
     const std::lock_guard<std::mutex> lock(mMutex);
     mQueue.push_back(std::shared_ptr<const cCommand>(std::move(command)));
-    if (!mRunning) {
-      // The thread starts under the mutex, so it waits for this enqueue to
-      // finish. Running is set only once it exists: if it cannot be started,
-      // the next enqueue tries again and the queued commands are not stranded.
-      finished = std::move(mThread);
-      mThread = std::thread(&cZorvaneCommandSender::ProcessQueue, this);
-      mRunning = true;
+    if (mRunning) {
+      return;
     }
+    // The new thread starts under the mutex, so it waits for this enqueue to
+    // finish. The previous, finished thread is swapped out only once the new
+    // one exists; if none can be started, everything stays as it was and the
+    // queued commands wait for the next enqueue to try again.
+    std::thread started;
+    try {
+      started = mStartThread([this] { ProcessQueue(); });
+    } catch (const std::exception &) {
+      return;
+    }
+    finished = std::move(mThread);
+    mThread = std::move(started);
+    mRunning = true;
   }
   // The previous sender thread released the mutex as its last act; joining
   // it outside the lock keeps callers from waiting on each other.
@@ -73,7 +84,13 @@ void cZorvaneCommandSender::ProcessQueue() {
       command = std::move(mQueue.front());
       mQueue.pop_front();
     }
-    Deliver(*command);
+    try {
+      Deliver(*command);
+    } catch (const std::exception &) {
+      // This one command is lost (no memory for its text, or the link failed
+      // in an unforeseen way); the others still go out. An exception leaving
+      // the thread would end the process.
+    }
   }
 }
 

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -33,18 +34,28 @@ public:
 // The link over the platform's messaging.
 cDesktopLink &PlatformDesktopLink();
 
+// Starts a thread running `body`; throws as std::thread does when it cannot.
+using cThreadStarter = std::thread (*)(std::function<void()> body);
+
+// The standard library's way: a new std::thread.
+std::thread StartThread(std::function<void()> body);
+
 class cZorvaneCommandSender : public cCommandQueue {
 public:
   // `replyTo` holds the notification window's handle, read at every delivery.
+  // `startThread` starts the sender thread (tests make it fail).
   explicit cZorvaneCommandSender(const platform::WindowHandleCell &replyTo,
-                                 cDesktopLink &link = PlatformDesktopLink());
+                                 cDesktopLink &link = PlatformDesktopLink(),
+                                 cThreadStarter startThread = StartThread);
   // Waits for the sender thread, which must be able to finish its queue.
   ~cZorvaneCommandSender() override;
 
   cZorvaneCommandSender(const cZorvaneCommandSender &) = delete;
   cZorvaneCommandSender &operator=(const cZorvaneCommandSender &) = delete;
 
-  // Queues the command and starts a sender thread when none is running.
+  // Queues the command and starts a sender thread when none is running. When
+  // no thread can be started, the command stays queued and the next enqueue
+  // tries again.
   void EnqueueCommand(std::unique_ptr<const cCommand> command) override;
 
   // True while a sender thread is working through the queue.
@@ -56,6 +67,7 @@ private:
 
   const platform::WindowHandleCell &mReplyTo;
   cDesktopLink &mLink;
+  const cThreadStarter mStartThread;
   // Guards mThread, mRunning and mQueue. Held only for queue operations and
   // to start a thread; serialising, the lookup and the delivery run outside it.
   mutable std::mutex mMutex;

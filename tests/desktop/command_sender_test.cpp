@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <new>
+#include <set>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -28,6 +32,7 @@ struct Delivery {
 class RecordingLink : public cDesktopLink {
 public:
   platform::WindowHandle desktop = reinterpret_cast<platform::WindowHandle>(0x1234);
+  std::uint64_t failingKind = 0; // deliveries of this kind throw
 
   platform::WindowHandle FindDesktopWindow() override {
     const std::lock_guard<std::mutex> lock(mMutex);
@@ -37,6 +42,9 @@ public:
 
   void Deliver(platform::WindowHandle target, platform::WindowHandle replyTo,
                const platform::CopyData &data) override {
+    if (data.kind == failingKind) {
+      throw std::bad_alloc();
+    }
     std::unique_lock<std::mutex> lock(mMutex);
     mChanged.wait(lock, [this] { return !held; });
     const char *bytes = static_cast<const char *>(data.data);
@@ -72,6 +80,18 @@ private:
   int lookups = 0;
   std::vector<Delivery> deliveries;
 };
+
+// Thread starts, counted from 1; the ones listed in gFailingStarts throw as
+// std::thread does when the system has no room for another thread.
+std::atomic<int> gStarts{0};
+std::set<int> gFailingStarts;
+
+std::thread StartUnlessListed(std::function<void()> body) {
+  if (gFailingStarts.count(++gStarts) != 0) {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  }
+  return std::thread(std::move(body));
+}
 
 void WaitUntilIdle(const cZorvaneCommandSender &sender) {
   while (sender.IsDraining()) {
@@ -172,6 +192,39 @@ TEST_F(CommandSender, ClearedReplyAddressTravelsAsNull) {
   cell.handle.store(nullptr);
   sender.EnqueueCommand(std::make_unique<cCommandBroadcast>());
   EXPECT_EQ(link.WaitFor(1)[0].replyTo, nullptr);
+}
+
+TEST_F(CommandSender, CommandsWaitWhenNoThreadCanStartAndGoOutWithTheNextEnqueue) {
+  gStarts = 0;
+  gFailingStarts = {1, 3}; // the very first start, and a start after a finished thread
+  cZorvaneCommandSender sender(cell, link, StartUnlessListed);
+  sender.EnqueueCommand(std::make_unique<cCommandEmote>("a"));
+  EXPECT_FALSE(sender.IsDraining());
+  sender.EnqueueCommand(std::make_unique<cCommandEmote>("b"));
+  link.WaitFor(2);
+  WaitUntilIdle(sender);
+  sender.EnqueueCommand(std::make_unique<cCommandEmote>("c"));
+  EXPECT_FALSE(sender.IsDraining());
+  sender.EnqueueCommand(std::make_unique<cCommandEmote>("d"));
+  const auto delivered = link.WaitFor(4);
+  ASSERT_EQ(delivered.size(), 4u);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(delivered[i].bytes, cCommandEmote(std::string(1, "abcd"[i])).Serialize() + '\0');
+  }
+  EXPECT_EQ(gStarts, 4);
+}
+
+TEST_F(CommandSender, ACommandThatFailsToGoOutIsDroppedAndTheRestFollow) {
+  link.failingKind = CommandKind::Broadcast;
+  cZorvaneCommandSender sender(cell, link);
+  sender.EnqueueCommand(std::make_unique<cCommandEmote>("before"));
+  sender.EnqueueCommand(std::make_unique<cCommandBroadcast>());
+  sender.EnqueueCommand(std::make_unique<cCommandCalibrate>());
+  const auto delivered = link.WaitFor(2);
+  WaitUntilIdle(sender);
+  ASSERT_EQ(link.WaitFor(0).size(), 2u);
+  EXPECT_EQ(delivered[0].kind, CommandKind::Emote);
+  EXPECT_EQ(delivered[1].kind, CommandKind::Calibrate);
 }
 
 } // namespace
