@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
 #include <vector>
 
@@ -140,6 +141,12 @@ std::intptr_t HandleNotification(platform::WindowHandle sender, const platform::
     return 0;
   }
   const auto kind = static_cast<std::uint32_t>(data->kind & 0xFFFFFFFFu);
-  DispatchNotification(kind, ExtractNotificationPayload(*data), reactions);
+  try {
+    DispatchNotification(kind, ExtractNotificationPayload(*data), reactions);
+  } catch (const std::exception &) {
+    // A reaction that fails (no memory for a key image, a file system error)
+    // loses this one notification; it is still answered as accepted, and the
+    // message loop goes on with the next one.
+  }
   return 1;
 }

@@ -49,5 +49,6 @@ void DispatchNotification(std::uint32_t kind, const std::string &payload,
 // The WM_COPYDATA handling of the notification window: accepted (1) only when
 // the sender is the desktop application's window `desktop`, as the lookup
 // found it just now, and a data structure came with it; refused (0) otherwise.
+// A reaction that throws loses only that notification, which stays accepted.
 std::intptr_t HandleNotification(platform::WindowHandle sender, const platform::CopyData *data,
                                  platform::WindowHandle desktop, cNotificationReactions &reactions);

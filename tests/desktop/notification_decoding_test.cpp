@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,13 @@ namespace {
 class RecordingReactions : public cNotificationReactions {
 public:
   std::vector<std::string> calls;
+  bool failBroadcast = false; // the broadcast reaction throws, as when memory runs out
 
   void RequestListsForOpenInspectors() override { calls.push_back("refresh"); }
   void ApplyBroadcastState(bool on) override {
+    if (failBroadcast) {
+      throw std::bad_alloc();
+    }
     calls.push_back(std::string("broadcast ") + (on ? "on" : "off"));
   }
   void ApplyPoseState(bool active, std::int32_t pose) override {
@@ -169,6 +174,19 @@ TEST(HandleNotification, AcceptedWhateverBecomesOfThePayload) {
   const platform::CopyData highBits = Data(0xFFFFFFFF00160001ull, counted);
   EXPECT_EQ(HandleNotification(&desktopWindow, &highBits, &desktopWindow, reactions), 1);
   EXPECT_EQ(reactions.calls, (Calls{"refresh", "broadcast on"}));
+}
+
+TEST(HandleNotification, AReactionThatThrowsLosesOnlyThatNotification) {
+  int desktopWindow = 0;
+  RecordingReactions reactions;
+  reactions.failBroadcast = true;
+  const std::string broadcast("{\"value1\":true}\0", 16);
+  const platform::CopyData failing = Data(0x160001, broadcast);
+  EXPECT_EQ(HandleNotification(&desktopWindow, &failing, &desktopWindow, reactions), 1);
+  const std::string pose("{\"value1\":true,\"value2\":2}\0", 27);
+  const platform::CopyData next = Data(0x160002, pose);
+  EXPECT_EQ(HandleNotification(&desktopWindow, &next, &desktopWindow, reactions), 1);
+  EXPECT_EQ(reactions.calls, Calls{"pose on 2"});
 }
 
 } // namespace

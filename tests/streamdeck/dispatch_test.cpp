@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <new>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -57,6 +60,7 @@ public:
     if (p.isObject() && p.isMember("explode")) {
       p["settings"]["value"].asInt(); // a conversion error, as a settings of the wrong type gives
     }
+    ThrowAsAsked(p["throw"].asString());
     Record("didReceiveSettings", {a, c, Compact(p), d});
   }
   void OnSendToPlugin(const std::string &a, const std::string &c, const Json::Value &p,
@@ -65,6 +69,19 @@ public:
   }
 
 private:
+  // The failures that reading a key image can meet.
+  static void ThrowAsAsked(const std::string &what) {
+    if (what == "bad_alloc") {
+      throw std::bad_alloc();
+    }
+    if (what == "filesystem") {
+      throw std::filesystem::filesystem_error("image", std::make_error_code(std::errc::io_error));
+    }
+    if (what == "system") {
+      throw std::system_error(std::make_error_code(std::errc::too_many_files_open));
+    }
+  }
+
   void Record(const std::string &operation, const std::vector<std::string> &arguments) {
     std::string line = operation;
     for (const std::string &argument : arguments) {
@@ -168,6 +185,16 @@ TEST_F(Dispatch, ConversionErrorInsideAnOperationDropsOnlyThatEvent) {
   EXPECT_EQ(Handle(R"({"event":"didReceiveSettings","payload":{"explode":1,"settings":[1]}})"),
             Calls{});
   EXPECT_EQ(Handle(R"({"event":"keyUp","context":"C"})"), Calls{"keyUp||C|null|"});
+}
+
+TEST_F(Dispatch, AnyFailureInsideAnOperationDropsOnlyThatEvent) {
+  for (const char *failure : {"bad_alloc", "filesystem", "system"}) {
+    SCOPED_TRACE(failure);
+    EXPECT_EQ(Handle(std::string(R"({"event":"didReceiveSettings","payload":{"throw":")") +
+                     failure + R"("}})"),
+              Calls{});
+    EXPECT_EQ(Handle(R"({"event":"keyUp","context":"C"})"), Calls{"keyUp||C|null|"});
+  }
 }
 
 } // namespace
