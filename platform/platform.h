@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -59,6 +60,32 @@ WindowHandle FindDesktopWindow();
 // with `from` as the sender, and waits until the target has handled it.
 // Returns the target's result, or 0 when it could not be delivered.
 std::intptr_t SendCopyData(WindowHandle target, WindowHandle from, const CopyData *data);
+
+// A file opened for reading only if it is a regular file. Opening never
+// blocks, and the check is made on what was opened, not on the name: a named
+// pipe, a device or a folder is refused even when it replaced a regular file
+// a moment before.
+class RegularFile {
+public:
+  // Opens the file that `utf8Path` names, as it is (a relative path is
+  // resolved against the working folder).
+  explicit RegularFile(const std::string &utf8Path);
+  ~RegularFile();
+  RegularFile(const RegularFile &) = delete;
+  RegularFile &operator=(const RegularFile &) = delete;
+
+  bool IsOpen() const { return mOpen; }
+  // The size when it was opened.
+  std::uint64_t Size() const { return mSize; }
+  // Reads up to `size` bytes from the current position: the count read, 0 at
+  // the end of the file or on an error.
+  std::size_t Read(void *buffer, std::size_t size);
+
+private:
+  std::intptr_t mHandle = 0; // the system's handle, meaningful while open
+  bool mOpen = false;
+  std::uint64_t mSize = 0;
+};
 
 // Full path of the running executable, or the empty string on failure.
 std::string GetExecutablePath();

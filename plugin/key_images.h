@@ -1,17 +1,25 @@
-// Showing an image file on a key: the file is read whole, encoded in Base64
-// and sent as the key's image.
+// Showing an image file on a key: the file is read whole into one buffer and
+// encoded in Base64 straight into the setImage message that goes out.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class ESDPluginChannel;
 
-// RFC 4648 Base64, standard alphabet, with padding and without line breaks.
-std::string Base64Encode(const unsigned char *bytes, std::uint32_t length);
+// The bytes of an image file as one buffer.
+struct FileBytes {
+  std::unique_ptr<unsigned char[]> data;
+  std::size_t size = 0;
+};
 
-// The file's whole content in Base64; empty when the file cannot be opened,
-// is empty, is not a regular file, is 4 GiB or larger, or cannot be read in full.
+// The file's whole content; empty when the file cannot be opened, is not a
+// regular file, is empty, is 4 GiB or larger, or cannot be read in full. The
+// file is opened without blocking and checked after it was opened.
+FileBytes ReadImageFile(const std::string &path);
+
+// The file's whole content in Base64; empty when ReadImageFile gives nothing.
 std::string LoadFileAsBase64(const std::string &path);
 
 // Sends the file as the key's image; an unreadable file sends the empty image.

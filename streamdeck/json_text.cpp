@@ -19,3 +19,9 @@ std::string WriteStyledJson(const Json::Value &value) {
   Json::StyledWriter writer;
   return writer.write(value);
 }
+
+std::string WriteJsonString(const std::string &text) {
+  std::string quoted = WriteStyledJson(Json::Value(text));
+  quoted.pop_back(); // the writer ends every document with a line feed
+  return quoted;
+}

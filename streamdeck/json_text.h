@@ -13,3 +13,7 @@ bool ParseJsonText(const std::string &text, Json::Value &root);
 // The multi-line form, three blanks of indentation, members in key order and a
 // line end at the end, as the Stream Deck application is sent.
 std::string WriteStyledJson(const Json::Value &value);
+
+// One string as Json::StyledWriter quotes it inside a document: escapes and
+// \u sequences as that writer makes them, so the result is plain ASCII.
+std::string WriteJsonString(const std::string &text);

@@ -1,9 +1,12 @@
 #include "streamdeck/plugin_channel.h"
 
+#include "streamdeck/base64.h"
 #include "streamdeck/base_plugin.h"
 #include "streamdeck/json_text.h"
 #include "streamdeck/session.h"
 
+#include <cstring>
+#include <exception>
 #include <iterator>
 #include <utility>
 
@@ -108,6 +111,16 @@ ESDPluginChannel::ESDPluginChannel(std::string pluginUUID, ESDSession *session,
     : mPluginUUID(std::move(pluginUUID)), mSession(session), mPlugin(plugin) {}
 
 void ESDPluginChannel::HandleMessage(const std::string &text) {
+  try {
+    Dispatch(text);
+  } catch (const std::exception &) {
+    // Whatever the handling of one event throws (settings of the wrong JSON
+    // type, no memory for a key image, a file system error), only that event
+    // is lost: the session goes on with the next message.
+  }
+}
+
+void ESDPluginChannel::Dispatch(const std::string &text) {
   if (text.empty()) {
     return;
   }
@@ -117,15 +130,8 @@ void ESDPluginChannel::HandleMessage(const std::string &text) {
   }
   const std::string event = StringMember(root, "event");
   const Route route = FindRoute(event);
-  if (route == nullptr) {
-    return;
-  }
-  const Envelope envelope = ReadEnvelope(root, event);
-  try {
-    route(*mPlugin, envelope);
-  } catch (const Json::Exception &) {
-    // Settings or coordinates of the wrong JSON type: this one event is
-    // dropped, and the session goes on with the next message.
+  if (route != nullptr) {
+    route(*mPlugin, ReadEnvelope(root, event));
   }
 }
 
@@ -140,15 +146,45 @@ std::string WithPngDataPrefix(const std::string &image) {
   return kPngDataPrefix + image;
 }
 
+// A setImage message laid out exactly as Json::StyledWriter writes it (its
+// members in key order, three blanks of indentation), with the quoted image
+// between `Head` and the tail. Building the text directly lets a key image be
+// encoded once, straight into the text that goes out.
+std::string SetImageHead(const std::string &context) {
+  return "{\n   \"context\" : " + WriteJsonString(context) +
+         ",\n   \"event\" : \"setImage\",\n   \"payload\" : {\n      \"image\" : ";
+}
+
+const char kSetImageTail[] = ",\n      \"target\" : 0\n   }\n}\n";
+
 } // namespace
 
 void ESDPluginChannel::SetImage(const std::string &image, const std::string &context) {
-  Json::Value message(Json::objectValue);
-  message["event"] = "setImage";
-  message["context"] = context;
-  message["payload"]["image"] = WithPngDataPrefix(image);
-  message["payload"]["target"] = 0;
-  Send(message);
+  if (mSession != nullptr) {
+    Send(SetImageHead(context) + WriteJsonString(WithPngDataPrefix(image)) + kSetImageTail);
+  }
+}
+
+void ESDPluginChannel::SetImage(const unsigned char *png, std::size_t size,
+                                const std::string &context) {
+  if (mSession == nullptr) {
+    return;
+  }
+  if (size == 0) {
+    SetImage(std::string(), context);
+    return;
+  }
+  // Base64 and the prefix need no escaping: the quoted image is the text
+  // between two quotation marks.
+  const std::string head = SetImageHead(context) + '"' + kPngDataPrefix;
+  const std::size_t imageEnd = head.size() + Base64EncodedLength(size);
+  std::string text;
+  text.resize(imageEnd + 1 + sizeof kSetImageTail - 1);
+  head.copy(text.data(), head.size());
+  Base64EncodeInto(png, size, text.data() + head.size());
+  text[imageEnd] = '"';
+  std::memcpy(text.data() + imageEnd + 1, kSetImageTail, sizeof kSetImageTail - 1);
+  Send(std::move(text));
 }
 
 void ESDPluginChannel::SetState(std::int32_t state, const std::string &context) {
@@ -172,6 +208,12 @@ void ESDPluginChannel::SendToPropertyInspector(const std::string &action,
 
 void ESDPluginChannel::Send(const Json::Value &message) {
   if (mSession != nullptr) {
-    mSession->Send(WriteStyledJson(message));
+    Send(WriteStyledJson(message));
+  }
+}
+
+void ESDPluginChannel::Send(std::string text) {
+  if (mSession != nullptr) {
+    mSession->Send(std::move(text));
   }
 }

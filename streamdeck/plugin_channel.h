@@ -4,6 +4,7 @@
 
 #include <json/json.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -19,19 +20,25 @@ public:
   ESDSession *GetSession() const { return mSession; }
 
   // Parses one inbound text message and calls the one event operation that its
-  // "event" names. Anything unusable is dropped without a word.
+  // "event" names. Anything unusable is dropped without a word, and so is an
+  // event whose operation fails with an exception.
   void HandleMessage(const std::string &text);
 
   // The outbound messages. Callable from any thread; nothing is sent while
   // there is no session, and a message that cannot be delivered is lost.
   // `image` is base64 PNG data, with or without its data-URL prefix.
   void SetImage(const std::string &image, const std::string &context);
+  // The same message for raw PNG bytes, which are encoded straight into the
+  // message's text: the image is not copied again on its way out.
+  void SetImage(const unsigned char *png, std::size_t size, const std::string &context);
   void SetState(std::int32_t state, const std::string &context);
   void SendToPropertyInspector(const std::string &action, const std::string &context,
                                const Json::Value &payload);
 
 private:
+  void Dispatch(const std::string &text);
   void Send(const Json::Value &message);
+  void Send(std::string text);
 
   std::string mPluginUUID;
   ESDSession *mSession;

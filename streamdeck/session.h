@@ -9,6 +9,7 @@ public:
   virtual ~ESDSession() = default;
   // Runs the session on the calling thread until it has ended.
   virtual void Run() = 0;
-  // Sends one text message; dropped silently when there is no connection.
-  virtual void Send(const std::string &text) = 0;
+  // Sends one text message, taking its text over; dropped silently when
+  // there is no connection.
+  virtual void Send(std::string text) = 0;
 };

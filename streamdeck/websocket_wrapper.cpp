@@ -2,14 +2,17 @@
 
 #include "streamdeck/json_text.h"
 #include "streamdeck/plugin_channel.h"
+#include "streamdeck/text_frame.h"
 
+#include <exception>
 #include <functional>
+#include <random>
 #include <utility>
 
 ESDWebsocketWrapper::ESDWebsocketWrapper(int port, std::string pluginUUID,
                                          std::string registerEvent, ESDPluginChannel *channel)
     : mPort(port), mPluginUUID(std::move(pluginUUID)), mRegisterEvent(std::move(registerEvent)),
-      mChannel(channel) {}
+      mChannel(channel), mMaskingState(std::random_device()()) {}
 
 void ESDWebsocketWrapper::Run() {
   using namespace std::placeholders;
@@ -39,15 +42,88 @@ void ESDWebsocketWrapper::Run() {
   }
 }
 
-void ESDWebsocketWrapper::Send(const std::string &text) {
-  websocketpp::connection_hdl connection;
+void ESDWebsocketWrapper::Send(std::string text) {
+  // A text frame carries UTF-8 only: the host would close the connection on
+  // anything else.
+  if (!IsValidUtf8(text)) {
+    return;
+  }
+  const Client::connection_ptr connection = CurrentConnection();
+  if (!connection) {
+    return;
+  }
+  const auto size = static_cast<std::int64_t>(text.size());
+  const OutgoingMessage::ptr frame =
+      PrepareTextFrame(std::move(text), NextMaskingKey(), [this, size] { OnFrameReleased(size); });
+  mQueuedBytes += size;
+  // A frame that cannot be queued (the connection is closing) is released at
+  // once; nobody is told.
+  static_cast<void>(connection->send(frame));
+}
+
+ESDWebsocketWrapper::Client::connection_ptr ESDWebsocketWrapper::CurrentConnection() {
+  websocketpp::connection_hdl handle;
   {
     const std::lock_guard<std::mutex> lock(mConnectionMutex);
-    connection = mConnection;
+    handle = mConnection;
   }
   websocketpp::lib::error_code error;
-  mClient.send(connection, text, websocketpp::frame::opcode::text, error);
-  // A send without an open connection is dropped; nobody is told.
+  return mClient.get_con_from_hdl(handle, error);
+}
+
+// A fresh key for every frame, from any thread without a lock: a counter
+// from a random start, scrambled (splitmix64).
+std::uint32_t ESDWebsocketWrapper::NextMaskingKey() {
+  std::uint64_t z = mMaskingState.fetch_add(0x9E3779B97F4A7C15u) + 0x9E3779B97F4A7C15u;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+  return static_cast<std::uint32_t>(z ^ (z >> 31));
+}
+
+// Runs wherever the library lets go of a frame: on the session worker after a
+// write, or on the sending thread when the frame could not be queued.
+void ESDWebsocketWrapper::OnFrameReleased(std::int64_t size) {
+  const std::int64_t left = mQueuedBytes.fetch_sub(size) - size;
+  if (left > kResumeReadingAt || !mReadingPaused.load()) {
+    return;
+  }
+  try {
+    asio::post(mClient.get_io_service(), [this] { ResumeReadingOnceDrained(); });
+  } catch (const std::exception &) {
+    // No memory for the handler: the next released frame tries again.
+  }
+}
+
+// Called from the message handler, inside the library's read handler. The
+// library's own pause_reading() would take effect only after that handler has
+// already asked for the next read, and a resume that came before that read
+// completed would start a second one on the same socket. Pausing here, on the
+// spot, leaves no read outstanding, so the one resume starts the only read.
+void ESDWebsocketWrapper::PauseReadingWhileBacklogged() {
+  if (mReadingPaused.load() || mQueuedBytes.load() <= kPauseReadingAbove) {
+    return;
+  }
+  mReadingPaused = true;
+  // A frame released between the check and the flag found reading not paused
+  // and asked for nothing: look again now that the flag is up.
+  if (mQueuedBytes.load() <= kResumeReadingAt) {
+    mReadingPaused = false;
+    return;
+  }
+  if (const Client::connection_ptr connection = CurrentConnection()) {
+    connection->handle_pause_reading();
+  }
+}
+
+// A handler of its own on the session worker, never inside a read handler.
+void ESDWebsocketWrapper::ResumeReadingOnceDrained() {
+  if (!mReadingPaused.load() || mQueuedBytes.load() > kResumeReadingAt) {
+    return;
+  }
+  mReadingPaused = false;
+  if (const Client::connection_ptr connection = CurrentConnection()) {
+    connection->handle_resume_reading();
+  }
 }
 
 void ESDWebsocketWrapper::OnOpen(Client *, websocketpp::connection_hdl) {
@@ -70,4 +146,5 @@ void ESDWebsocketWrapper::OnMessage(websocketpp::connection_hdl, Client::message
   if (mChannel != nullptr) {
     mChannel->HandleMessage(message->get_payload());
   }
+  PauseReadingWhileBacklogged();
 }

@@ -1,6 +1,13 @@
 // The plug-in's one WebSocket client connection to the Stream Deck
 // application on the loopback port: registers when it opens, hands every
 // inbound text frame to the channel, and sends outbound text from any thread.
+//
+// Flow control: every outgoing frame is counted from the moment it is queued
+// until the library lets go of it. While more than a few MiB wait, no more
+// events are read from the host, so a host that reads slowly, or not at all,
+// cannot make the plug-in hold an unbounded number of replies. Reading resumes
+// once they have drained. Nothing is dropped and the order stays; senders on
+// other threads never wait.
 #pragma once
 
 #include "streamdeck/session.h"
@@ -8,6 +15,8 @@
 #include <websocketpp/client.hpp>
 #include <websocketpp/config/asio_no_tls_client.hpp>
 
+#include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -26,13 +35,25 @@ public:
 
   // Sends one text frame on the current connection; dropped silently when
   // there is none. Callable from any thread.
-  void Send(const std::string &text) override;
+  void Send(std::string text) override;
+
+  // Reading from the host stops while more than this many bytes of frames
+  // wait to be written, and resumes once no more than kResumeReadingAt wait.
+  static constexpr std::int64_t kPauseReadingAbove = 4 << 20;
+  static constexpr std::int64_t kResumeReadingAt = 1 << 20;
 
 private:
   void OnOpen(Client *client, websocketpp::connection_hdl connection);
   void OnFail(Client *client, websocketpp::connection_hdl connection);
   void OnClose(Client *client, websocketpp::connection_hdl connection);
   void OnMessage(websocketpp::connection_hdl connection, Client::message_ptr message);
+
+  Client::connection_ptr CurrentConnection();
+  std::uint32_t NextMaskingKey();
+  void OnFrameReleased(std::int64_t size);
+  // These two run on the session worker only.
+  void PauseReadingWhileBacklogged();
+  void ResumeReadingOnceDrained();
 
   int mPort;
   std::string mPluginUUID;
@@ -42,5 +63,11 @@ private:
   // main thread may already send. Held only to copy the handle, never while sending.
   std::mutex mConnectionMutex;
   websocketpp::connection_hdl mConnection;
+  // Bytes of frames queued and not yet released by the library. Signed, so
+  // that no mistake in the count can leave reading paused for good.
+  std::atomic<std::int64_t> mQueuedBytes{0};
+  std::atomic<bool> mReadingPaused{false};
+  std::atomic<std::uint64_t> mMaskingState;
+  // Destroyed first: frames that die with it still find the members above.
   Client mClient;
 };

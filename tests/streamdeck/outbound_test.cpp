@@ -1,5 +1,7 @@
 // The three outbound messages: exact text, exact members and JSON types, the
 // data-URL prefix rule, and silence while there is no session.
+#include "streamdeck/base64.h"
+#include "streamdeck/json_text.h"
 #include "streamdeck/plugin_channel.h"
 #include "support/recorders.h"
 
@@ -45,6 +47,58 @@ TEST_F(Outbound, PngDataPrefixIsAddedOnlyWhenMissing) {
     EXPECT_TRUE(message["payload"]["target"].isInt());
     EXPECT_EQ(message["payload"]["target"].asInt(), 0);
     EXPECT_FALSE(message.isMember("action"));
+  }
+}
+
+// The setImage text is built directly, with the image encoded straight into
+// it; it must stay byte for byte what the JSON library's styled writer makes
+// of the same document, whatever the context holds and whatever the size.
+TEST_F(Outbound, SetImageTextIsExactlyWhatTheStyledWriterWrites) {
+  const std::vector<std::string> contexts = {
+      "",
+      "8F3C2A",
+      "quote\" back\\slash / solidus",
+      std::string("controls \x01\x08\t\n\x0c\r\x1f\x7f end"),
+      std::string("embedded\0nul", 12),
+      "UTF-8 \xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80",
+      "broken \xff\xc3( \xe2\x82 \xed\xa0\x80",
+      std::string(300, 'x'),
+  };
+  std::string bytes;
+  for (std::size_t size : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 57, 1000, 12800, 65537}) {
+    while (bytes.size() < size) {
+      bytes += static_cast<char>((bytes.size() * 167 + 13) & 0xFF);
+    }
+    const auto *png = reinterpret_cast<const unsigned char *>(bytes.data());
+    for (const std::string &context : contexts) {
+      session.Clear();
+      channel.SetImage(png, size, context);
+      const std::string base64 = Base64Encode(png, static_cast<std::uint32_t>(size));
+      channel.SetImage(base64, context);
+      Json::Value document(Json::objectValue);
+      document["event"] = "setImage";
+      document["context"] = context;
+      document["payload"]["image"] = size == 0 ? "" : "data:image/png;base64," + base64;
+      document["payload"]["target"] = 0;
+      const std::string expected = WriteStyledJson(document);
+      ASSERT_EQ(session.Texts().size(), 2u);
+      EXPECT_EQ(session.Texts()[0], expected) << "size " << size << ", context " << context;
+      EXPECT_EQ(session.Texts()[1], expected) << "size " << size << ", context " << context;
+    }
+  }
+}
+
+TEST_F(Outbound, SetImageTextOfAnyImageStringIsWhatTheStyledWriterWrites) {
+  for (const std::string &image :
+       {std::string("QUJD"), std::string("not \"base64\"\n\x01"), std::string("\xff\xfe")}) {
+    session.Clear();
+    channel.SetImage(image, "ctx");
+    Json::Value document(Json::objectValue);
+    document["event"] = "setImage";
+    document["context"] = "ctx";
+    document["payload"]["image"] = "data:image/png;base64," + image;
+    document["payload"]["target"] = 0;
+    EXPECT_EQ(session.Texts().at(0), WriteStyledJson(document));
   }
 }
 

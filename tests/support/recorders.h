@@ -17,9 +17,9 @@
 class RecordingSession : public ESDSession {
 public:
   void Run() override {}
-  void Send(const std::string &text) override {
+  void Send(std::string text) override {
     const std::lock_guard<std::mutex> lock(mMutex);
-    mSent.push_back(text);
+    mSent.push_back(std::move(text));
   }
   std::vector<std::string> Texts() const {
     const std::lock_guard<std::mutex> lock(mMutex);

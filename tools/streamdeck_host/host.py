@@ -107,6 +107,8 @@ class StreamDeckHost:
         self._exit_task = None
         self._exit: Optional[PluginExit] = None
         self._changed: Optional[asyncio.Condition] = None
+        self._reading: Optional[asyncio.Event] = None  # cleared while the host stops reading
+        self._sending: list = []  # background sends started by send_texts_in_background
         self._loop = asyncio.new_event_loop()
         self._thread = threading.Thread(target=self._loop.run_forever, name="streamdeck-host", daemon=True)
         self._started = False
@@ -166,6 +168,11 @@ class StreamDeckHost:
         return self._call(self._snapshot(lambda: list(self._request_paths)))
 
     @property
+    def plugin_pid(self) -> Optional[int]:
+        """The process id of the launched plug-in command."""
+        return self._call(self._snapshot(lambda: None if self._process is None else self._process.pid))
+
+    @property
     def running(self) -> bool:
         """True while the plug-in process has been launched and not yet ended."""
         return self._call(self._snapshot(lambda: self._process is not None and self._exit is None))
@@ -195,6 +202,23 @@ class StreamDeckHost:
     def send_json(self, message) -> None:
         """Sends a JSON document as one text frame."""
         self.send_text(json.dumps(message))
+
+    def send_texts_in_background(self, texts: Iterable[str]) -> None:
+        """Starts sending text frames, in order, and returns at once: a plug-in
+        that stops reading would otherwise hold the caller."""
+        self._call(self._start_sending(list(texts)))
+
+    def wait_sent(self, timeout: Optional[float] = None) -> None:
+        """Waits until every background send has been handed to the connection."""
+        self._call(self._await_sending(self._timeout(timeout)))
+
+    def stop_reading(self) -> None:
+        """Stops taking frames from the connection, as a host that hangs does:
+        what the plug-in sends then piles up in the sockets' buffers."""
+        self._call(self._set_reading(False))
+
+    def resume_reading(self) -> None:
+        self._call(self._set_reading(True))
 
     def send_binary(self, data: bytes) -> None:
         """Sends one binary frame to the plug-in."""
@@ -250,6 +274,8 @@ class StreamDeckHost:
 
     async def _start_server(self) -> None:
         self._changed = asyncio.Condition()
+        self._reading = asyncio.Event()
+        self._reading.set()
         self._server = await websockets.serve(
             self._serve,
             "127.0.0.1",
@@ -268,7 +294,9 @@ class StreamDeckHost:
         self._request_paths.append(ws.path)
         await self._notify()
         try:
-            async for message in ws:
+            while True:
+                await self._reading.wait()
+                message = await ws.recv()
                 kind = "text" if isinstance(message, str) else "binary"
                 self._frames.append(Frame(len(self._frames), connection, kind, message, time.monotonic()))
                 await self._notify()
@@ -323,6 +351,27 @@ class StreamDeckHost:
     async def _send(self, message) -> None:
         await self._open_socket().send(message)
 
+    async def _start_sending(self, texts: list) -> None:
+        socket = self._open_socket()
+
+        async def send_all():
+            for text in texts:
+                await socket.send(text)
+
+        self._sending.append(asyncio.ensure_future(send_all()))
+
+    async def _await_sending(self, timeout: float) -> None:
+        try:
+            await asyncio.wait_for(asyncio.gather(*self._sending), timeout)
+        except asyncio.TimeoutError:
+            raise HostTimeout(f"background sends not done within {timeout} s") from None
+
+    async def _set_reading(self, reading: bool) -> None:
+        if reading:
+            self._reading.set()
+        else:
+            self._reading.clear()
+
     async def _ping(self, timeout: float) -> None:
         socket = self._open_socket()
         try:
@@ -340,6 +389,10 @@ class StreamDeckHost:
         self._open_socket().transport.abort()
 
     async def _shutdown(self) -> None:
+        for task in self._sending:
+            task.cancel()
+        if self._reading is not None:
+            self._reading.set()  # a stopped reader must see its connection end
         if self._process is not None and self._exit is None:
             try:
                 self._process.kill()
