@@ -121,6 +121,14 @@ void ESDWebsocketWrapper::ResumeReadingOnceDrained() {
     return;
   }
   mReadingPaused = false;
+  while (!mDeferred.empty() && !mReadingPaused.load()) {
+    const Client::message_ptr next = std::move(mDeferred.front());
+    mDeferred.pop_front();
+    Handle(next->get_payload());
+  }
+  if (mReadingPaused.load()) {
+    return; // paused again: the next drain goes on from here
+  }
   if (const Client::connection_ptr connection = CurrentConnection()) {
     connection->handle_resume_reading();
   }
@@ -143,8 +151,18 @@ void ESDWebsocketWrapper::OnMessage(websocketpp::connection_hdl, Client::message
   if (!message || message->get_opcode() != websocketpp::frame::opcode::text) {
     return;
   }
+  // Events that were already read when reading paused wait their turn: the
+  // replies of a whole read buffer would overshoot the bound.
+  if (mReadingPaused.load()) {
+    mDeferred.push_back(std::move(message));
+    return;
+  }
+  Handle(message->get_payload());
+}
+
+void ESDWebsocketWrapper::Handle(const std::string &event) {
   if (mChannel != nullptr) {
-    mChannel->HandleMessage(message->get_payload());
+    mChannel->HandleMessage(event);
   }
   PauseReadingWhileBacklogged();
 }

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 
@@ -47,6 +48,7 @@ private:
   void OnFail(Client *client, websocketpp::connection_hdl connection);
   void OnClose(Client *client, websocketpp::connection_hdl connection);
   void OnMessage(websocketpp::connection_hdl connection, Client::message_ptr message);
+  void Handle(const std::string &event);
 
   Client::connection_ptr CurrentConnection();
   std::uint32_t NextMaskingKey();
@@ -67,6 +69,9 @@ private:
   // that no mistake in the count can leave reading paused for good.
   std::atomic<std::int64_t> mQueuedBytes{0};
   std::atomic<bool> mReadingPaused{false};
+  // Events read before reading paused, handled first when it resumes. Touched
+  // on the session worker only.
+  std::deque<Client::message_ptr> mDeferred;
   std::atomic<std::uint64_t> mMaskingState;
   // Destroyed first: frames that die with it still find the members above.
   Client mClient;

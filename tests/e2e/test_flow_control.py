@@ -14,11 +14,11 @@ import pytest
 from conftest import UNDER_WINE
 
 KEYS = 40
-BURST = 1500
+BURST = 600
 IMAGE_SIZE = 96 * 1024
-# Without flow control the burst's replies (about 190 MiB) would all be held
+# Without flow control the burst's replies (about 77 MiB) would all be held
 # at once; the plug-in's own bound is a few MiB of waiting replies.
-RESIDENT_BOUND_KIB = 64 * 1024
+RESIDENT_BOUND_KIB = 40 * 1024
 SANITIZED = os.environ.get("ZORVANE_SANITIZED") == "1"
 
 
