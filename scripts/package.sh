@@ -3,12 +3,13 @@
 # in build-bundle/ (or the folder given).
 #
 # On a fresh Debian 12 machine, as root, it installs what is missing
-# (Chromium for the inspector tests, the pinned npm packages), builds
-# zorvaneplugin.exe with scripts/build-windows.sh when build-win/ has none,
-# copies the bundle source folder and the exe into a staging folder, checks
-# it with `streamdeck validate`, packs it with `streamdeck pack` and checks
-# that the packed file holds the exe and every file of the bundle source
-# and nothing else (tools/bundle_check/check_packed.py).
+# (Chromium for the inspector tests, node when the system has none new
+# enough, the pinned npm packages), builds zorvaneplugin.exe with
+# scripts/build-windows.sh when build-win/ has none, copies the bundle source
+# folder and the exe into a staging folder, checks it with `streamdeck
+# validate`, packs it with `streamdeck pack` and checks that the packed file
+# holds the exe and every file of the bundle source and nothing else
+# (tools/bundle_check/check_packed.py).
 #
 # usage: scripts/package.sh [output-dir]
 # ZORVANE_PYTHON names the Python that runs the check (default: Debian's).
@@ -22,7 +23,7 @@ exe="$repo_dir/build-win/zorvaneplugin.exe"
 cd "$repo_dir"
 
 "$repo_dir/scripts/install-deps.sh" chromium python3
-"$repo_dir/scripts/node-tooling.sh"
+PATH="$("$repo_dir/scripts/node-tooling.sh"):$PATH"
 streamdeck="$repo_dir/node_modules/.bin/streamdeck"
 
 if [[ ! -f "$exe" ]]; then

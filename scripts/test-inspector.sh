@@ -3,8 +3,9 @@
 # language files (tests/bundle/), and the property inspector pages in a
 # headless Chromium against a stand-in Stream Deck host (tests/inspector/);
 # then the check that scripts/package.sh runs on the packed file (pytest).
-# Installs Chromium and pytest (Debian packages) and the pinned npm packages
-# when missing. Screenshots of the pages go to build-inspector/screenshots/.
+# Installs Chromium and pytest (Debian packages), node when the system has
+# none new enough, and the pinned npm packages when missing. Screenshots of
+# the pages go to build-inspector/screenshots/.
 #
 # usage: scripts/test-inspector.sh
 # ZORVANE_PYTHON names the Python with pytest (default: Debian's).
@@ -14,7 +15,7 @@ repo_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$repo_dir"
 
 "$repo_dir/scripts/install-deps.sh" chromium python3 python3-pytest
-"$repo_dir/scripts/node-tooling.sh"
+PATH="$("$repo_dir/scripts/node-tooling.sh"):$PATH"
 
 node --test tests/bundle/*.test.mjs tests/inspector/*.test.mjs
 "${ZORVANE_PYTHON:-/usr/bin/python3}" -m pytest -q -p no:cacheprovider tests/bundle
