@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # Tests the plug-in bundle's source folder: the manifest, pictures and
 # language files (tests/bundle/), and the property inspector pages in a
-# headless Chromium against a stand-in Stream Deck host (tests/inspector/).
-# Installs Chromium (Debian package) and the pinned npm packages when
-# missing. Screenshots of the pages go to build-inspector/screenshots/.
+# headless Chromium against a stand-in Stream Deck host (tests/inspector/);
+# then the check that scripts/package.sh runs on the packed file (pytest).
+# Installs Chromium and pytest (Debian packages), node when the system has
+# none new enough, and the pinned npm packages when missing. Screenshots of
+# the pages go to build-inspector/screenshots/.
 #
 # usage: scripts/test-inspector.sh
+# ZORVANE_PYTHON names the Python with pytest (default: Debian's).
 set -euo pipefail
 
 repo_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$repo_dir"
 
-"$repo_dir/scripts/install-deps.sh" chromium python3
-"$repo_dir/scripts/node-tooling.sh"
+"$repo_dir/scripts/install-deps.sh" chromium python3 python3-pytest
+PATH="$("$repo_dir/scripts/node-tooling.sh"):$PATH"
 
 node --test tests/bundle/*.test.mjs tests/inspector/*.test.mjs
+"${ZORVANE_PYTHON:-/usr/bin/python3}" -m pytest -q -p no:cacheprovider tests/bundle

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test on a fresh Debian 12 machine (as root: installs what is
-# missing): the native build with g++ and its unit and end-to-end tests, the
-# same under ThreadSanitizer (clang++) and AddressSanitizer with
-# UndefinedBehaviorSanitizer (g++), and the Windows build under Wine.
+# missing): the style checks, the native build with g++ and its unit and
+# end-to-end tests, the same under ThreadSanitizer (clang++) and
+# AddressSanitizer with UndefinedBehaviorSanitizer (g++), the Windows build
+# under Wine, and the plug-in bundle.
 set -euo pipefail
 
 repo_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -20,6 +21,11 @@ build() {
 
 echo "== style: every C++ source as .clang-format lays it out"
 git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
+echo "== style: the inspector's scripts and the node tests as .prettierrc.json lays them out"
+node_dir="$("$repo_dir/scripts/node-tooling.sh")"
+git ls-files -z -- 'com.brimcove.zorvaneplugin.sdPlugin/inspector/*.js' 'tests/*.mjs' |
+  PATH="$node_dir:$PATH" xargs -0 node_modules/.bin/prettier --check
 
 echo "== native build (g++), unit and end-to-end tests"
 build build g++ -DCMAKE_BUILD_TYPE=RelWithDebInfo

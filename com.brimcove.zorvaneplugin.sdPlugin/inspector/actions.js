@@ -12,7 +12,8 @@
   const ACTIONS = {
     'com.brimcove.zorvaneplugin.broadcast': {
       name: 'Broadcast',
-      tooltip: 'Starts or stops broadcasting in Zorvane. The key lights up while Zorvane is on air.',
+      tooltip:
+        'Starts or stops broadcasting in Zorvane. The key lights up while Zorvane is on air.',
     },
     'com.brimcove.zorvaneplugin.calibrate': {
       name: 'Calibrate',

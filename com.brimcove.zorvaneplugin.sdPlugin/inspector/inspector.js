@@ -70,8 +70,12 @@
       return;
     }
     const action = state.action;
-    if (action && action.listType && payload.listType === action.listType &&
-        Array.isArray(payload.itemList)) {
+    if (
+      action &&
+      action.listType &&
+      payload.listType === action.listType &&
+      Array.isArray(payload.itemList)
+    ) {
       state.entries = Items.normalizeList(payload, action.numeric);
       state.appClosed = false;
       render();
@@ -170,8 +174,9 @@
 
     byId('about').textContent = action ? t(action.tooltip) : '';
     byId('not-running').hidden = !(state.appClosed || (hasList && state.entries === null));
-    byId('not-running-hint').textContent =
-      hasList ? t('Start Zorvane to choose from its list.') : t('Start Zorvane to use this key.');
+    byId('not-running-hint').textContent = hasList
+      ? t('Start Zorvane to choose from its list.')
+      : t('Start Zorvane to use this key.');
     byId('choice').hidden = !hasList;
     if (hasList) renderChoice(action);
 
@@ -212,7 +217,9 @@
     const payload = isObject(key.payload) ? key.payload : {};
 
     state.uuid = uuid;
-    state.action = Object.prototype.hasOwnProperty.call(ACTIONS, key.action) ? ACTIONS[key.action] : null;
+    state.action = Object.prototype.hasOwnProperty.call(ACTIONS, key.action)
+      ? ACTIONS[key.action]
+      : null;
     state.settings = isObject(payload.settings) ? payload.settings : {};
     document.body.dataset.action = typeof key.action === 'string' ? key.action : '';
     render();

@@ -13,7 +13,15 @@
   // "display_name" and "DisplayName" are the same member.
   const TEXT_MEMBERS = ['name', 'displayname', 'title', 'label', 'text'];
   const VALUE_MEMBERS = ['value', 'id', 'index'];
-  const THUMBNAIL_MEMBERS = ['thumbnail', 'thumbnailpath', 'thumb', 'image', 'imagepath', 'icon', 'preview'];
+  const THUMBNAIL_MEMBERS = [
+    'thumbnail',
+    'thumbnailpath',
+    'thumb',
+    'image',
+    'imagepath',
+    'icon',
+    'preview',
+  ];
 
   const IMAGE_EXTENSION = /\.(png|jpe?g|gif|webp|bmp|svg)$/i;
   const INT32_MIN = -2147483648;

@@ -26,8 +26,13 @@ const readLanguage = (language) =>
 
 // The list word of each list action, as the plug-in forwards the lists.
 const LIST_TYPES = {
-  specialaction: 'special_action', pose: 'pose', emote: 'emote', quickslot: 'quickslot',
-  changeavatar: 'avatar', changebackground: 'background', idle: 'idle',
+  specialaction: 'special_action',
+  pose: 'pose',
+  emote: 'emote',
+  quickslot: 'quickslot',
+  changeavatar: 'avatar',
+  changebackground: 'background',
+  idle: 'idle',
 };
 const NUMERIC = ['specialaction', 'pose', 'idle'];
 const TWO_STATES = ['broadcast', 'pose'];
@@ -48,7 +53,10 @@ describe('manifest', () => {
 
   test('the nine actions, with states only where the plug-in sets them', () => {
     const names = Object.keys(LIST_TYPES).concat('broadcast', 'calibrate').sort();
-    assert.deepEqual(manifest.Actions.map((a) => a.UUID).sort(), names.map((n) => `${UUID}.${n}`).sort());
+    assert.deepEqual(
+      manifest.Actions.map((a) => a.UUID).sort(),
+      names.map((n) => `${UUID}.${n}`).sort(),
+    );
     for (const action of manifest.Actions) {
       const name = action.UUID.slice(UUID.length + 1);
       assert.ok(action.Name && action.Tooltip && action.Icon, name);
@@ -62,7 +70,7 @@ describe('manifest', () => {
     }
   });
 
-  test('the inspector knows each action by the manifest\'s name and tooltip, list word and value type', () => {
+  test("the inspector knows each action by the manifest's name and tooltip, list word and value type", () => {
     assert.deepEqual(Object.keys(ACTIONS).sort(), manifest.Actions.map((a) => a.UUID).sort());
     for (const action of manifest.Actions) {
       const name = action.UUID.slice(UUID.length + 1);
@@ -89,7 +97,10 @@ describe('pictures', () => {
 
   test('every picture the manifest names is a PNG with its @2x twin at the expected sizes', () => {
     for (const [name, size] of pictures) {
-      for (const [suffix, pixels] of [['', size], ['@2x', size * 2]]) {
+      for (const [suffix, pixels] of [
+        ['', size],
+        ['@2x', size * 2],
+      ]) {
         const file = path.join(BUNDLE, `${name}${suffix}.png`);
         const png = readPng(fs.readFileSync(file));
         assert.deepEqual([png.width, png.height], [pixels, pixels], file);
@@ -106,7 +117,8 @@ describe('pictures', () => {
         const [r, g, b, a] = pixels.subarray(i, i + 4);
         if (a === 0) transparent++;
         else drawn++;
-        if (white && a > 0) assert.deepEqual([r, g, b], [255, 255, 255], `${name} at pixel ${i / 4}`);
+        if (white && a > 0)
+          assert.deepEqual([r, g, b], [255, 255, 255], `${name} at pixel ${i / 4}`);
       }
       assert.ok(drawn > 0, `${name} is empty`);
       if (white) assert.ok(transparent > 0, `${name} has no transparent background`);
@@ -119,8 +131,11 @@ describe('pictures', () => {
     try {
       const python = fs.existsSync('/usr/bin/python3') ? '/usr/bin/python3' : 'python3';
       execFileSync(python, [path.join(REPO, 'tools', 'bundle_icons', 'make_icons.py'), out]);
-      const list = (root) => fs.readdirSync(root, { recursive: true })
-        .filter((f) => f.endsWith('.png')).sort();
+      const list = (root) =>
+        fs
+          .readdirSync(root, { recursive: true })
+          .filter((f) => f.endsWith('.png'))
+          .sort();
       assert.deepEqual(list(IMAGES), list(out));
       for (const file of list(out)) {
         const drawn = readPng(fs.readFileSync(path.join(out, file)));
@@ -139,7 +154,8 @@ function inspectorTexts() {
   const html = fs.readFileSync(path.join(BUNDLE, 'inspector', 'index.html'), 'utf8');
   const script = fs.readFileSync(path.join(BUNDLE, 'inspector', 'inspector.js'), 'utf8');
   const texts = new Set();
-  for (const m of html.matchAll(/<[a-z]+\b[^>]*\sdata-l10n(?:\s[^>]*)?>([^<]+)</g)) texts.add(m[1].trim());
+  for (const m of html.matchAll(/<[a-z]+\b[^>]*\sdata-l10n(?:\s[^>]*)?>([^<]+)</g))
+    texts.add(m[1].trim());
   for (const m of html.matchAll(/data-l10n-placeholder="([^"]+)"/g)) texts.add(m[1]);
   for (const m of script.matchAll(/\bt\((['"])(.+?)\1\)/g)) texts.add(m[2]);
   for (const entry of Object.values(ACTIONS)) {
@@ -152,7 +168,9 @@ function inspectorTexts() {
 
 describe('language files', () => {
   const texts = inspectorTexts();
-  const stateNames = new Set(manifest.Actions.flatMap((a) => a.States.map((s) => s.Name).filter(Boolean)));
+  const stateNames = new Set(
+    manifest.Actions.flatMap((a) => a.States.map((s) => s.Name).filter(Boolean)),
+  );
   const known = new Set([...texts, ...stateNames]);
 
   test('the inspector texts were found', () => {
@@ -182,16 +200,23 @@ describe('language files', () => {
         const entry = file[action.UUID];
         assert.ok(entry, `${language}: ${action.UUID}`);
         assert.equal(entry.Name, file.Localization[action.Name], `${language}: ${action.UUID}`);
-        assert.equal(entry.Tooltip, file.Localization[action.Tooltip], `${language}: ${action.UUID}`);
-        const states = action.States.filter((s) => s.Name).map((s) => ({ Name: file.Localization[s.Name] }));
+        assert.equal(
+          entry.Tooltip,
+          file.Localization[action.Tooltip],
+          `${language}: ${action.UUID}`,
+        );
+        const states = action.States.filter((s) => s.Name).map((s) => ({
+          Name: file.Localization[s.Name],
+        }));
         assert.deepEqual(entry.States ?? [], states, `${language}: ${action.UUID}`);
       }
     }
   });
 
-  test('English is the page\'s own text; the other languages translate the notice', () => {
+  test("English is the page's own text; the other languages translate the notice", () => {
     const english = readLanguage('en');
-    for (const [text, translation] of Object.entries(english.Localization)) assert.equal(translation, text);
+    for (const [text, translation] of Object.entries(english.Localization))
+      assert.equal(translation, text);
     assert.equal(english.Description, manifest.Description);
     const notice = 'The Zorvane desktop application is not running.';
     for (const language of LANGUAGES.filter((l) => l !== 'en')) {

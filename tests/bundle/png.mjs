@@ -26,8 +26,11 @@ export function readPng(bytes) {
     const body = bytes.subarray(offset + 8, offset + 8 + length);
     if (type === 'IHDR') {
       header = {
-        width: body.readUInt32BE(0), height: body.readUInt32BE(4),
-        bitDepth: body[8], colourType: body[9], interlace: body[12],
+        width: body.readUInt32BE(0),
+        height: body.readUInt32BE(4),
+        bitDepth: body[8],
+        colourType: body[9],
+        interlace: body[12],
       };
     } else if (type === 'IDAT') {
       data.push(body);

@@ -15,8 +15,8 @@ import { WebSocketServer } from 'ws';
 
 export const REPO = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..', '..');
 export const BUNDLE = path.join(REPO, 'com.brimcove.zorvaneplugin.sdPlugin');
-export const SCREENSHOTS = process.env.INSPECTOR_SCREENSHOTS ||
-  path.join(REPO, 'build-inspector', 'screenshots');
+export const SCREENSHOTS =
+  process.env.INSPECTOR_SCREENSHOTS || path.join(REPO, 'build-inspector', 'screenshots');
 export const REGISTER_EVENT = 'registerPropertyInspector';
 
 // Hang guard for waiting on frames; no test relies on how long anything takes.
@@ -109,8 +109,13 @@ export class InspectorHarness {
       executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
       headless: true,
       args: [
-        '--headless', '--no-sandbox', '--disable-gpu', '--no-first-run',
-        '--disable-background-networking', '--disable-component-update', '--disable-sync',
+        '--headless',
+        '--no-sandbox',
+        '--disable-gpu',
+        '--no-first-run',
+        '--disable-background-networking',
+        '--disable-component-update',
+        '--disable-sync',
         '--disable-quic',
       ],
       viewport: { width: 360, height: 560 },
@@ -140,7 +145,12 @@ export class InspectorHarness {
   // Opens the inspector for one key and connects it as the Stream Deck
   // application would. Returns the page, the inspector's uuid, the
   // registration frame and a `host` to talk to the page.
-  async open({ action, settings = {}, language = 'en', uuid = 'PI' + Math.random().toString(16).slice(2) }) {
+  async open({
+    action,
+    settings = {},
+    language = 'en',
+    uuid = 'PI' + Math.random().toString(16).slice(2),
+  }) {
     const page = await this.context.newPage();
     page.setDefaultTimeout(FRAME_WAIT_MS);
     const errors = [];
@@ -174,10 +184,15 @@ export class InspectorHarness {
         this.send('sendToPropertyInspector', payload);
       },
       didReceiveSettings(newSettings) {
-        socket.send(JSON.stringify({
-          action, event: 'didReceiveSettings', context: uuid, device: 'DEV1',
-          payload: { settings: newSettings, coordinates: { column: 1, row: 0 } },
-        }));
+        socket.send(
+          JSON.stringify({
+            action,
+            event: 'didReceiveSettings',
+            context: uuid,
+            device: 'DEV1',
+            payload: { settings: newSettings, coordinates: { column: 1, row: 0 } },
+          }),
+        );
       },
     };
     return { page, uuid, registration, host, errors };

@@ -48,14 +48,17 @@ function readPicker(page) {
         selected: option.getAttribute('aria-selected') === 'true',
         thumbnail,
       };
-    }));
+    }),
+  );
 }
 
 async function waitForOptions(page, count) {
   await page.waitForFunction((n) => {
     const options = document.querySelectorAll('#item-list [role="option"]');
-    return options.length === n &&
-      [...options].every((o) => [...o.querySelectorAll('img')].every((img) => img.complete));
+    return (
+      options.length === n &&
+      [...options].every((o) => [...o.querySelectorAll('img')].every((img) => img.complete))
+    );
   }, count);
 }
 
@@ -77,7 +80,10 @@ describe('registration and the state before any list', () => {
     });
     assert.deepEqual(registration, { event: REGISTER_EVENT, uuid });
     await page.locator('#not-running').waitFor({ state: 'visible' });
-    assert.match(await page.textContent('#not-running'), /The Zorvane desktop application is not running\./);
+    assert.match(
+      await page.textContent('#not-running'),
+      /The Zorvane desktop application is not running\./,
+    );
     assert.equal(await page.textContent('#current-value'), 'Alice');
     assert.equal(await page.inputValue('#image-path'), 'C:\\keys\\alice.png');
     assert.equal(await page.textContent('#about'), tooltipOf(ID + 'changeavatar'));
@@ -132,7 +138,10 @@ describe('lists and the settings a click writes', () => {
       context: uuid,
       payload: { value: 'Bob', image: 'C:\\keys\\alice.png' },
     });
-    assert.deepEqual((await readPicker(page)).map((o) => o.selected), [false, true, false]);
+    assert.deepEqual(
+      (await readPicker(page)).map((o) => o.selected),
+      [false, true, false],
+    );
     assert.equal(await page.textContent('#current-value'), 'Bob');
     // The picker was updated in place: the clicked button still has the focus.
     assert.equal(await page.evaluate(() => document.activeElement.title), 'Bob');
@@ -142,24 +151,57 @@ describe('lists and the settings a click writes', () => {
   test('pose, special action and idle keys write numbers', async () => {
     const cases = [
       // Objects with ids, one of them given as digits.
-      { action: 'pose', listType: 'pose', itemList: [{ name: 'Wave', id: 4 }, { name: 'Peace', id: '7' }],
-        click: 'Peace', value: 7 },
+      {
+        action: 'pose',
+        listType: 'pose',
+        itemList: [
+          { name: 'Wave', id: 4 },
+          { name: 'Peace', id: '7' },
+        ],
+        click: 'Peace',
+        value: 7,
+      },
       // Plain names: the position in the list is the value.
-      { action: 'specialaction', listType: 'special_action', itemList: ['Jump', 'Spin', 'Bow'],
-        click: 'Spin', value: 1 },
-      { action: 'idle', listType: 'idle', itemList: [{ label: 'Breathe', value: 0 }, { label: 'Look around', value: 12 }],
-        click: 'Look around', value: 12 },
+      {
+        action: 'specialaction',
+        listType: 'special_action',
+        itemList: ['Jump', 'Spin', 'Bow'],
+        click: 'Spin',
+        value: 1,
+      },
+      {
+        action: 'idle',
+        listType: 'idle',
+        itemList: [
+          { label: 'Breathe', value: 0 },
+          { label: 'Look around', value: 12 },
+        ],
+        click: 'Look around',
+        value: 12,
+      },
     ];
     for (const c of cases) {
-      const { page, uuid, host } = await harness.open({ action: ID + c.action, settings: { image: 'k.png' } });
+      const { page, uuid, host } = await harness.open({
+        action: ID + c.action,
+        settings: { image: 'k.png' },
+      });
       host.sendToPropertyInspector({ listType: c.listType, itemList: c.itemList });
       await waitForOptions(page, c.itemList.length);
       const picker = await readPicker(page);
-      assert.ok(picker.every((o) => o.thumbnail === null), `${c.action}: no thumbnails without imagePath`);
+      assert.ok(
+        picker.every((o) => o.thumbnail === null),
+        `${c.action}: no thumbnails without imagePath`,
+      );
       await optionNamed(page, c.click).click();
-      assert.deepEqual(await host.frames.next(), {
-        event: 'setSettings', context: uuid, payload: { image: 'k.png', value: c.value },
-      }, c.action);
+      assert.deepEqual(
+        await host.frames.next(),
+        {
+          event: 'setSettings',
+          context: uuid,
+          payload: { image: 'k.png', value: c.value },
+        },
+        c.action,
+      );
       if (c.action === 'pose') await harness.screenshot(page, 'inspector-pose-list.png');
       await page.close();
     }
@@ -167,36 +209,76 @@ describe('lists and the settings a click writes', () => {
 
   test('emote, quick slot and background keys write text, also for numeric items', async () => {
     const cases = [
-      { action: 'emote', listType: 'emote', itemList: [{ title: 'Laugh', value: 12 }, { title: 'Cry', value: 13 }],
-        click: 'Laugh', value: '12' },
-      { action: 'quickslot', listType: 'quickslot', itemList: ['1', '2'], click: '1', value: '1', thumbnail: `${thumbs}/1.png` },
-      { action: 'changebackground', listType: 'background', itemList: [{ id: 'beach', displayName: 'Beach' }],
-        click: 'Beach', value: 'beach' },
+      {
+        action: 'emote',
+        listType: 'emote',
+        itemList: [
+          { title: 'Laugh', value: 12 },
+          { title: 'Cry', value: 13 },
+        ],
+        click: 'Laugh',
+        value: '12',
+      },
+      {
+        action: 'quickslot',
+        listType: 'quickslot',
+        itemList: ['1', '2'],
+        click: '1',
+        value: '1',
+        thumbnail: `${thumbs}/1.png`,
+      },
+      {
+        action: 'changebackground',
+        listType: 'background',
+        itemList: [{ id: 'beach', displayName: 'Beach' }],
+        click: 'Beach',
+        value: 'beach',
+      },
     ];
     for (const c of cases) {
       const { page, uuid, host } = await harness.open({ action: ID + c.action });
-      host.sendToPropertyInspector({ listType: c.listType, itemList: c.itemList, imagePath: thumbs });
+      host.sendToPropertyInspector({
+        listType: c.listType,
+        itemList: c.itemList,
+        imagePath: thumbs,
+      });
       await waitForOptions(page, c.itemList.length);
       if (c.thumbnail) assert.equal((await readPicker(page))[0].thumbnail, c.thumbnail);
       await optionNamed(page, c.click).click();
-      assert.deepEqual(await host.frames.next(), {
-        event: 'setSettings', context: uuid, payload: { value: c.value },
-      }, c.action);
+      assert.deepEqual(
+        await host.frames.next(),
+        {
+          event: 'setSettings',
+          context: uuid,
+          payload: { value: c.value },
+        },
+        c.action,
+      );
       await page.close();
     }
   });
 
   test('settings from the host move the selection; a value missing from the list is named as such', async () => {
-    const { page, host } = await harness.open({ action: ID + 'changeavatar', settings: { value: 'Alice' } });
+    const { page, host } = await harness.open({
+      action: ID + 'changeavatar',
+      settings: { value: 'Alice' },
+    });
     host.sendToPropertyInspector(avatarList());
     await waitForOptions(page, 3);
 
     host.didReceiveSettings({ value: 'Carol' });
-    await page.waitForFunction(() => document.querySelector('#current-value').textContent === 'Carol');
-    assert.deepEqual((await readPicker(page)).map((o) => o.selected), [false, false, true]);
+    await page.waitForFunction(
+      () => document.querySelector('#current-value').textContent === 'Carol',
+    );
+    assert.deepEqual(
+      (await readPicker(page)).map((o) => o.selected),
+      [false, false, true],
+    );
 
     host.didReceiveSettings({ value: 'Zed' });
-    await page.waitForFunction(() => document.querySelector('#current-value').textContent.startsWith('Zed'));
+    await page.waitForFunction(() =>
+      document.querySelector('#current-value').textContent.startsWith('Zed'),
+    );
     assert.equal(await page.textContent('#current-value'), "Zed (not in Zorvane's list)");
     assert.ok((await readPicker(page)).every((o) => !o.selected));
     await page.close();
@@ -207,7 +289,9 @@ describe('lists and the settings a click writes', () => {
     host.sendToPropertyInspector({ listType: 'avatar', itemList: ['Alice'], imagePath: thumbs });
     // Frames are handled in order: once these settings show, the list before them was handled too.
     host.didReceiveSettings({ value: 'wave' });
-    await page.waitForFunction(() => document.querySelector('#current-value').textContent === 'wave');
+    await page.waitForFunction(
+      () => document.querySelector('#current-value').textContent === 'wave',
+    );
     assert.equal(await page.isVisible('#not-running'), true);
     assert.equal(await page.locator('#item-list [role="option"]').count(), 0);
 
@@ -221,7 +305,10 @@ describe('lists and the settings a click writes', () => {
 
 describe('the desktop application closing and coming back', () => {
   test('appDidClose replaces the list by the not-running notice, a new list brings it back', async () => {
-    const { page, uuid, host } = await harness.open({ action: ID + 'changeavatar', settings: { value: 'Bob' } });
+    const { page, uuid, host } = await harness.open({
+      action: ID + 'changeavatar',
+      settings: { value: 'Bob' },
+    });
     host.sendToPropertyInspector(avatarList());
     await waitForOptions(page, 3);
 
@@ -236,20 +323,29 @@ describe('the desktop application closing and coming back', () => {
     await waitForOptions(page, 3);
     assert.equal(await page.isVisible('#not-running'), false);
     await optionNamed(page, 'Carol').click();
-    assert.deepEqual(await host.frames.next(), { event: 'setSettings', context: uuid, payload: { value: 'Carol' } });
+    assert.deepEqual(await host.frames.next(), {
+      event: 'setSettings',
+      context: uuid,
+      payload: { value: 'Carol' },
+    });
     await page.close();
   });
 });
 
 describe('the key image', () => {
   test('a typed path, a chosen file and Clear each write the image setting', async () => {
-    const { page, uuid, host } = await harness.open({ action: ID + 'quickslot', settings: { value: '3' } });
+    const { page, uuid, host } = await harness.open({
+      action: ID + 'quickslot',
+      settings: { value: '3' },
+    });
 
     await page.fill('#image-path', 'D:\\Stream\\slot 3.png');
     await page.press('#image-path', 'Enter');
     await page.locator('#image-path').blur();
     assert.deepEqual(await host.frames.next(), {
-      event: 'setSettings', context: uuid, payload: { value: '3', image: 'D:\\Stream\\slot 3.png' },
+      event: 'setSettings',
+      context: uuid,
+      payload: { value: '3', image: 'D:\\Stream\\slot 3.png' },
     });
 
     // Outside the Stream Deck application a browser only reveals the file's name.
@@ -258,12 +354,18 @@ describe('the key image', () => {
     fs.copyFileSync(path.join(BUNDLE, 'images', 'keys', 'quickslot.png'), file);
     await page.setInputFiles('#image-file', file);
     assert.deepEqual(await host.frames.next(), {
-      event: 'setSettings', context: uuid, payload: { value: '3', image: 'my key.png' },
+      event: 'setSettings',
+      context: uuid,
+      payload: { value: '3', image: 'my key.png' },
     });
     assert.equal(await page.inputValue('#image-path'), 'my key.png');
 
     await page.click('#image-clear');
-    assert.deepEqual(await host.frames.next(), { event: 'setSettings', context: uuid, payload: { value: '3' } });
+    assert.deepEqual(await host.frames.next(), {
+      event: 'setSettings',
+      context: uuid,
+      payload: { value: '3' },
+    });
     assert.equal(await page.inputValue('#image-path'), '');
     assert.equal(host.frames.pending, 0);
     await page.close();
@@ -273,16 +375,29 @@ describe('the key image', () => {
 describe('languages', () => {
   const languages = ['en', 'de', 'fr', 'es', 'ja', 'zh_CN'];
 
-  test('the page speaks the Stream Deck application\'s language', async () => {
+  test("the page speaks the Stream Deck application's language", async () => {
     for (const language of languages) {
-      const table = JSON.parse(fs.readFileSync(path.join(BUNDLE, `${language}.json`), 'utf8')).Localization;
+      const table = JSON.parse(
+        fs.readFileSync(path.join(BUNDLE, `${language}.json`), 'utf8'),
+      ).Localization;
       const { page } = await harness.open({ action: ID + 'changebackground', language });
       const notice = table[NOT_RUNNING];
-      await page.waitForFunction((text) => document.querySelector('#not-running strong').textContent === text, notice);
-      assert.equal(await page.textContent('#about'), table[tooltipOf(ID + 'changebackground')], language);
+      await page.waitForFunction(
+        (text) => document.querySelector('#not-running strong').textContent === text,
+        notice,
+      );
+      assert.equal(
+        await page.textContent('#about'),
+        table[tooltipOf(ID + 'changebackground')],
+        language,
+      );
       assert.equal(await page.textContent('#choice-label'), table.Background, language);
       assert.equal(await page.textContent('label[for="image-path"]'), table['Key image'], language);
-      assert.equal(await page.getAttribute('#image-path', 'placeholder'), table['Path of a PNG file'], language);
+      assert.equal(
+        await page.getAttribute('#image-path', 'placeholder'),
+        table['Path of a PNG file'],
+        language,
+      );
       if (language === 'de') await harness.screenshot(page, 'inspector-not-running-de.png');
       await page.close();
     }

@@ -7,24 +7,33 @@ import path from 'node:path';
 import { describe, test } from 'node:test';
 import { fileURLToPath } from 'node:url';
 
-const INSPECTOR = path.resolve(fileURLToPath(import.meta.url), '..', '..', '..',
-  'com.brimcove.zorvaneplugin.sdPlugin', 'inspector');
+const INSPECTOR = path.resolve(
+  fileURLToPath(import.meta.url),
+  '..',
+  '..',
+  '..',
+  'com.brimcove.zorvaneplugin.sdPlugin',
+  'inspector',
+);
 const Items = createRequire(import.meta.url)(path.join(INSPECTOR, 'items.js'));
 
 describe('list entries for text actions', () => {
   test('strings, numbers and objects with the usual member names', () => {
-    const entries = Items.normalizeList({
-      listType: 'avatar',
-      itemList: [
-        'Alice',
-        42,
-        { name: 'Bob', value: 'bob.vrm' },
-        { DisplayName: 'Carol', ID: 'c-1' },
-        { display_name: 'Dave' },
-        { title: 'Eve', index: 3 },
-        { value: 'frank' },
-      ],
-    }, false);
+    const entries = Items.normalizeList(
+      {
+        listType: 'avatar',
+        itemList: [
+          'Alice',
+          42,
+          { name: 'Bob', value: 'bob.vrm' },
+          { DisplayName: 'Carol', ID: 'c-1' },
+          { display_name: 'Dave' },
+          { title: 'Eve', index: 3 },
+          { value: 'frank' },
+        ],
+      },
+      false,
+    );
     assert.deepEqual(entries, [
       { text: 'Alice', value: 'Alice', thumbnail: null },
       { text: '42', value: '42', thumbnail: null },
@@ -37,11 +46,17 @@ describe('list entries for text actions', () => {
   });
 
   test('elements that are no items are left out', () => {
-    const entries = Items.normalizeList({
-      listType: 'emote',
-      itemList: [null, true, [], '', {}, { name: '' }, { other: 1 }, 'wave', Number.NaN],
-    }, false);
-    assert.deepEqual(entries.map((e) => e.value), ['wave']);
+    const entries = Items.normalizeList(
+      {
+        listType: 'emote',
+        itemList: [null, true, [], '', {}, { name: '' }, { other: 1 }, 'wave', Number.NaN],
+      },
+      false,
+    );
+    assert.deepEqual(
+      entries.map((e) => e.value),
+      ['wave'],
+    );
   });
 
   test('a payload without an item array gives no entries', () => {
@@ -52,71 +67,112 @@ describe('list entries for text actions', () => {
 
 describe('list entries for numeric actions', () => {
   test('ids as numbers or digits are kept; names and unusable ids take the position', () => {
-    const entries = Items.normalizeList({
-      listType: 'pose',
-      itemList: [
-        { name: 'Wave', id: 4 },
-        { name: 'Peace', id: ' 7 ' },
-        'Jump',
-        '9',
-        { name: 'Half', value: 2.5 },
-        { name: 'Huge', value: 2147483648 },
-        { name: 'Low', value: -2147483648 },
-        { name: 'Word', value: 'seven' },
-        {},
+    const entries = Items.normalizeList(
+      {
+        listType: 'pose',
+        itemList: [
+          { name: 'Wave', id: 4 },
+          { name: 'Peace', id: ' 7 ' },
+          'Jump',
+          '9',
+          { name: 'Half', value: 2.5 },
+          { name: 'Huge', value: 2147483648 },
+          { name: 'Low', value: -2147483648 },
+          { name: 'Word', value: 'seven' },
+          {},
+        ],
+      },
+      true,
+    );
+    assert.deepEqual(
+      entries.map((e) => [e.text, e.value]),
+      [
+        ['Wave', 4],
+        ['Peace', 7],
+        ['Jump', 2],
+        ['9', 3],
+        ['Half', 4],
+        ['Huge', 5],
+        ['Low', -2147483648],
+        ['Word', 7],
+        ['8', 8],
       ],
-    }, true);
-    assert.deepEqual(entries.map((e) => [e.text, e.value]), [
-      ['Wave', 4], ['Peace', 7], ['Jump', 2], ['9', 3], ['Half', 4], ['Huge', 5],
-      ['Low', -2147483648], ['Word', 7], ['8', 8],
-    ]);
+    );
   });
 
   test('positions count the elements that were left out', () => {
-    const entries = Items.normalizeList({ listType: 'idle', itemList: [null, 'Breathe', 'Sway'] }, true);
-    assert.deepEqual(entries.map((e) => e.value), [1, 2]);
+    const entries = Items.normalizeList(
+      { listType: 'idle', itemList: [null, 'Breathe', 'Sway'] },
+      true,
+    );
+    assert.deepEqual(
+      entries.map((e) => e.value),
+      [1, 2],
+    );
   });
 });
 
 describe('thumbnails', () => {
   test('a list folder given as a Windows path makes file URLs from values and members', () => {
-    const entries = Items.normalizeList({
-      listType: 'avatar',
-      imagePath: 'C:\\Users\\Stream Er\\Zorvane\\thumbs\\',
-      itemList: [
-        'Alice',
-        { name: 'Bob', id: 'bob.jpg' },
-        { name: 'Carol', Thumbnail: 'faces\\carol #1.png' },
-        { name: 'Dave', icon: 'D:\\pics\\dave.png' },
-        { name: 'Eve', image: '\\\\nas\\share\\eve.png' },
+    const entries = Items.normalizeList(
+      {
+        listType: 'avatar',
+        imagePath: 'C:\\Users\\Stream Er\\Zorvane\\thumbs\\',
+        itemList: [
+          'Alice',
+          { name: 'Bob', id: 'bob.jpg' },
+          { name: 'Carol', Thumbnail: 'faces\\carol #1.png' },
+          { name: 'Dave', icon: 'D:\\pics\\dave.png' },
+          { name: 'Eve', image: '\\\\nas\\share\\eve.png' },
+        ],
+      },
+      false,
+    );
+    assert.deepEqual(
+      entries.map((e) => e.thumbnail),
+      [
+        'file:///C:/Users/Stream%20Er/Zorvane/thumbs/Alice.png',
+        'file:///C:/Users/Stream%20Er/Zorvane/thumbs/bob.jpg',
+        'file:///C:/Users/Stream%20Er/Zorvane/thumbs/faces/carol%20%231.png',
+        'file:///D:/pics/dave.png',
+        'file://nas/share/eve.png',
       ],
-    }, false);
-    assert.deepEqual(entries.map((e) => e.thumbnail), [
-      'file:///C:/Users/Stream%20Er/Zorvane/thumbs/Alice.png',
-      'file:///C:/Users/Stream%20Er/Zorvane/thumbs/bob.jpg',
-      'file:///C:/Users/Stream%20Er/Zorvane/thumbs/faces/carol%20%231.png',
-      'file:///D:/pics/dave.png',
-      'file://nas/share/eve.png',
-    ]);
+    );
   });
 
   test('a list folder given as a URL or POSIX path is joined with slashes', () => {
-    assert.equal(Items.joinUrl('http://127.0.0.1:8080/t/', 'a b.png'), 'http://127.0.0.1:8080/t/a%20b.png');
+    assert.equal(
+      Items.joinUrl('http://127.0.0.1:8080/t/', 'a b.png'),
+      'http://127.0.0.1:8080/t/a%20b.png',
+    );
     assert.equal(Items.joinUrl('/srv/thumbs', 'sub/a.png'), 'file:///srv/thumbs/sub/a.png');
-    const [entry] = Items.normalizeList({ listType: 'quickslot', imagePath: 'http://h/q', itemList: [3] }, false);
+    const [entry] = Items.normalizeList(
+      { listType: 'quickslot', imagePath: 'http://h/q', itemList: [3] },
+      false,
+    );
     assert.equal(entry.thumbnail, 'http://h/q/3.png');
   });
 
   test('without a list folder only absolute thumbnail members are shown', () => {
-    const entries = Items.normalizeList({
-      listType: 'pose',
-      itemList: [{ name: 'A', thumbnail: 'a.png' }, { name: 'B', thumbnail: 'C:\\b.png' }, 'C'],
-    }, true);
-    assert.deepEqual(entries.map((e) => e.thumbnail), [null, 'file:///C:/b.png', null]);
+    const entries = Items.normalizeList(
+      {
+        listType: 'pose',
+        itemList: [{ name: 'A', thumbnail: 'a.png' }, { name: 'B', thumbnail: 'C:\\b.png' }, 'C'],
+      },
+      true,
+    );
+    assert.deepEqual(
+      entries.map((e) => e.thumbnail),
+      [null, 'file:///C:/b.png', null],
+    );
   });
 
   test('URLs pass through pathToUrl unchanged', () => {
-    for (const url of ['http://127.0.0.1/x.png', 'file:///C:/x.png', 'data:image/png;base64,AAAA']) {
+    for (const url of [
+      'http://127.0.0.1/x.png',
+      'file:///C:/x.png',
+      'data:image/png;base64,AAAA',
+    ]) {
       assert.equal(Items.pathToUrl(url), url);
     }
   });
@@ -125,8 +181,10 @@ describe('thumbnails', () => {
 describe('the path of a chosen file', () => {
   test('the browser prefix is removed and percent-encoding decoded', () => {
     assert.equal(Items.pathFromFileInput('C:\\fakepath\\key.png'), 'key.png');
-    assert.equal(Items.pathFromFileInput('C:\\fakepath\\C%3A%5CUsers%5Cme%5Ckey%20one.png'),
-      'C:\\Users\\me\\key one.png');
+    assert.equal(
+      Items.pathFromFileInput('C:\\fakepath\\C%3A%5CUsers%5Cme%5Ckey%20one.png'),
+      'C:\\Users\\me\\key one.png',
+    );
     assert.equal(Items.pathFromFileInput('D:\\keys\\k.png'), 'D:\\keys\\k.png');
     assert.equal(Items.pathFromFileInput('D:\\keys\\100%.png'), 'D:\\keys\\100%.png');
     assert.equal(Items.pathFromFileInput(''), '');
