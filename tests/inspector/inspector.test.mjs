@@ -303,6 +303,40 @@ describe('lists and the settings a click writes', () => {
   });
 });
 
+describe('a list from a forger', () => {
+  // Any process on the desktop can send the plug-in a list that looks like
+  // the desktop application's: whatever it holds is shown as text.
+  test('markup in a list entry is shown as text and runs nothing', async () => {
+    const { page, uuid, host } = await harness.open({ action: ID + 'emote' });
+    const forged = [
+      '<img src="x" onerror="window.forged = 1">',
+      '<script>window.forged = 2</script>',
+      '<b>bold</b> & <i>more</i>',
+    ];
+    host.sendToPropertyInspector({
+      listType: 'emote',
+      itemList: forged.map((name) => ({ name, value: name })),
+      imagePath: thumbs,
+    });
+    await waitForOptions(page, 3);
+    assert.deepEqual(
+      (await readPicker(page)).map((o) => o.text),
+      forged,
+    );
+    assert.equal(await page.locator('#item-list b, #item-list script, #item-list i').count(), 0);
+    assert.equal(await page.locator('#item-list img:not(.thumb)').count(), 0);
+    assert.equal(await page.evaluate(() => window.forged), undefined);
+
+    await optionNamed(page, 'bold').click();
+    assert.deepEqual(await host.frames.next(), {
+      event: 'setSettings',
+      context: uuid,
+      payload: { value: forged[2] },
+    });
+    await page.close();
+  });
+});
+
 describe('the desktop application closing and coming back', () => {
   test('appDidClose replaces the list by the not-running notice, a new list brings it back', async () => {
     const { page, uuid, host } = await harness.open({
