@@ -1,5 +1,5 @@
 // The Stream Deck session as the rest of the plug-in sees it: run it once,
-// and send text on it from any thread.
+// send text on it from any thread, and end it from any thread.
 #pragma once
 
 #include <string>
@@ -11,4 +11,6 @@ public:
   virtual void Run() = 0;
   // Sends one text message; dropped silently when there is no connection.
   virtual void Send(const std::string &text) = 0;
+  // Ends the session: Run returns soon, or at once if it has not started.
+  virtual void Close() = 0;
 };

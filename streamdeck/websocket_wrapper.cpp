@@ -30,6 +30,9 @@ void ESDWebsocketWrapper::Run() {
     }
     {
       const std::lock_guard<std::mutex> lock(mConnectionMutex);
+      if (mClosing) {
+        return;
+      }
       mConnection = connection->get_handle();
     }
     mClient.connect(connection);
@@ -48,6 +51,25 @@ void ESDWebsocketWrapper::Send(const std::string &text) {
   websocketpp::lib::error_code error;
   mClient.send(connection, text, websocketpp::frame::opcode::text, error);
   // A send without an open connection is dropped; nobody is told.
+}
+
+void ESDWebsocketWrapper::Close() {
+  websocketpp::connection_hdl connection;
+  {
+    const std::lock_guard<std::mutex> lock(mConnectionMutex);
+    mClosing = true;
+    connection = mConnection;
+  }
+  if (connection.expired()) {
+    return; // Run has not connected, and now will not, or has already ended
+  }
+  websocketpp::lib::error_code error;
+  mClient.close(connection, websocketpp::close::status::going_away, "", error);
+  if (error) {
+    // Not open (still connecting, or closing already): the event loop ends
+    // without a closing handshake.
+    mClient.stop();
+  }
 }
 
 void ESDWebsocketWrapper::OnOpen(Client *, websocketpp::connection_hdl) {

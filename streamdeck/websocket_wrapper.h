@@ -28,6 +28,10 @@ public:
   // there is none. Callable from any thread.
   void Send(const std::string &text) override;
 
+  // Closes the connection ("going away") so that Run returns; a connection
+  // that is not open yet is abandoned. Callable from any thread.
+  void Close() override;
+
 private:
   void OnOpen(Client *client, websocketpp::connection_hdl connection);
   void OnFail(Client *client, websocketpp::connection_hdl connection);
@@ -38,9 +42,11 @@ private:
   std::string mPluginUUID;
   std::string mRegisterEvent;
   ESDPluginChannel *mChannel;
-  // Guards mConnection alone: Run writes it on the session worker while the
-  // main thread may already send. Held only to copy the handle, never while sending.
+  // Guards mConnection and mClosing: Run writes the handle on the session
+  // worker while the main thread may already send or close. Held only to copy
+  // or set them, never while sending or closing.
   std::mutex mConnectionMutex;
   websocketpp::connection_hdl mConnection;
+  bool mClosing = false;
   Client mClient;
 };
