@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "platform/posix/link_client.h"
 #include "platform/posix/link_wire.h"
+#include "platform/posix/state.h"
 
 #include <asio/connect.hpp>
 #include <asio/io_context.hpp>
@@ -149,6 +150,9 @@ WindowHandle FindWindowByTitle(const std::string &title) {
 WindowHandle FindDesktopWindow() { return FindWindowByTitle("ZORVANEDESKTOP"); }
 
 std::intptr_t SendCopyData(WindowHandle target, WindowHandle from, const CopyData *data) {
+  if (const auto handled = posix::HandleOnThisThread(target, from, data)) {
+    return *handled;
+  }
   const std::string directory = posix::RuntimeDirectory();
   return directory.empty()
              ? 0

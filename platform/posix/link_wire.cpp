@@ -1,5 +1,7 @@
 #include "platform/posix/link_wire.h"
 
+#include "platform/posix/state.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -155,8 +157,11 @@ std::string RuntimeDirectory() {
 }
 
 WindowHandle MakeHandle() {
-  static std::atomic<std::uint16_t> counter{0};
-  const std::uint64_t index = static_cast<std::uint16_t>(counter.fetch_add(1) + 1);
+  std::atomic<std::uint16_t> &counter = TheState().handleCounter;
+  std::uint64_t index = 0;
+  while (index == 0) { // the low 16 bits are never 0
+    index = static_cast<std::uint16_t>(counter.fetch_add(1) + 1);
+  }
   const std::uint64_t value = (static_cast<std::uint64_t>(::getpid()) << 16) | index;
   return reinterpret_cast<WindowHandle>(static_cast<std::uintptr_t>(value));
 }

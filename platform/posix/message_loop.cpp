@@ -4,6 +4,7 @@
 // the notification window posts on its destruction does on Windows.
 #include "platform/platform.h"
 #include "platform/posix/link_wire.h"
+#include "platform/posix/state.h"
 
 #include <asio/executor_work_guard.hpp>
 #include <asio/io_context.hpp>
@@ -19,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <unistd.h>
 
 namespace platform {
@@ -36,9 +38,13 @@ constexpr auto kRequestLimit = std::chrono::seconds(5);
 // retry would spin.
 constexpr auto kAcceptPause = std::chrono::milliseconds(50);
 
-// Touched only on the thread whose loop serves it, except for `loop`.
-struct Window {
+} // namespace
+
+// Touched only on the thread whose loop serves it, except for `loop` and
+// `thread`, which never change.
+struct posix::Window {
   std::shared_ptr<Loop> loop;
+  std::thread::id thread;
   Protocol::acceptor acceptor;
   asio::steady_timer acceptPause;
   WindowHandle handle = nullptr;
@@ -49,39 +55,50 @@ struct Window {
   std::optional<WorkGuard> alive;
 
   explicit Window(std::shared_ptr<Loop> owner)
-      : loop(std::move(owner)), acceptor(*loop), acceptPause(*loop) {}
+      : loop(std::move(owner)), thread(std::this_thread::get_id()), acceptor(*loop),
+        acceptPause(*loop) {}
 };
 
-// Every live window by handle, so that any thread can ask one to close.
-class Registry {
-public:
-  void Add(const std::shared_ptr<Window> &window) {
-    const std::lock_guard<std::mutex> lock(mMutex);
-    mWindows[window->handle] = window;
-  }
-  void Remove(WindowHandle handle) {
-    const std::lock_guard<std::mutex> lock(mMutex);
-    mWindows.erase(handle);
-  }
-  std::shared_ptr<Window> Find(WindowHandle handle) const {
-    const std::lock_guard<std::mutex> lock(mMutex);
-    const auto found = mWindows.find(handle);
-    return found == mWindows.end() ? nullptr : found->second;
-  }
-
-private:
-  mutable std::mutex mMutex; // guards mWindows; held for map operations only
-  std::map<WindowHandle, std::shared_ptr<Window>> mWindows;
-};
-
-Registry &Windows() {
-  static Registry registry;
-  return registry;
+posix::State &posix::TheState() {
+  static State state;
+  return state;
 }
 
+namespace {
+
+using posix::TheState;
+using posix::Window;
+
+std::shared_ptr<Window> FindWindow(WindowHandle handle) {
+  posix::State &state = TheState();
+  const std::lock_guard<std::mutex> lock(state.mutex);
+  const auto found = state.windows.find(handle);
+  return found == state.windows.end() ? nullptr : found->second;
+}
+
+// The calling thread's loop; a new one when its windows have all gone.
 std::shared_ptr<Loop> ThisThreadsLoop() {
-  thread_local std::shared_ptr<Loop> loop = std::make_shared<Loop>();
+  posix::State &state = TheState();
+  const std::lock_guard<std::mutex> lock(state.mutex);
+  std::weak_ptr<Loop> &entry = state.loops[std::this_thread::get_id()];
+  std::shared_ptr<Loop> loop = entry.lock();
+  if (!loop) {
+    loop = std::make_shared<Loop>();
+    entry = loop;
+  }
   return loop;
+}
+
+// Forgets the loops whose threads have no window left.
+void ForgetFinishedLoops(posix::State &state) {
+  for (auto entry = state.loops.begin(); entry != state.loops.end();) {
+    entry = entry->second.expired() ? state.loops.erase(entry) : std::next(entry);
+  }
+}
+
+// The handler's view of a sender: the claimed handle when `confirmed`.
+WindowHandle SenderIf(bool confirmed, WindowHandle claimed) {
+  return confirmed ? claimed : nullptr;
 }
 
 // One message from a peer: header, bytes, the handler's result back, closed.
@@ -148,7 +165,7 @@ private:
     const auto claimed =
         reinterpret_cast<WindowHandle>(static_cast<std::uintptr_t>(mRequest.Header().sender));
     const pid_t peer = posix::PeerProcess(mSocket.native_handle());
-    return claimed != nullptr && peer > 0 && peer == posix::OwnerOf(claimed) ? claimed : nullptr;
+    return SenderIf(peer > 0 && peer == posix::OwnerOf(claimed), claimed);
   }
 
   void Answer(std::int64_t result) {
@@ -245,7 +262,15 @@ void Destroy(const std::shared_ptr<Window> &window) {
   }
   // The signals get their default handling back once no window claims them.
   window->closeSignals.reset();
-  Windows().Remove(window->handle);
+  {
+    posix::State &state = TheState();
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    state.windows.erase(window->handle);
+    if (state.notificationWindow == window->handle) {
+      state.notificationWindow = nullptr;
+    }
+    ForgetFinishedLoops(state);
+  }
   window->loop->stop();
 }
 
@@ -275,21 +300,49 @@ WindowHandle Open(const std::shared_ptr<Window> &window) {
     window->loop->restart();
   }
   window->alive.emplace(window->loop->get_executor());
-  Windows().Add(window);
+  {
+    posix::State &state = TheState();
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    state.windows[window->handle] = window;
+  }
   if (window->acceptor.is_open()) {
     AcceptNext(window);
   }
   return window->handle;
 }
 
+// Claims the one notification window of the process for `window`; false when
+// another one exists.
+bool ClaimNotificationWindow(const Window &window) {
+  posix::State &state = TheState();
+  const std::lock_guard<std::mutex> lock(state.mutex);
+  if (state.notificationWindow != nullptr) {
+    return false;
+  }
+  state.notificationWindow = window.handle;
+  return true;
+}
+
+void ReleaseNotificationWindow(const Window &window) {
+  posix::State &state = TheState();
+  const std::lock_guard<std::mutex> lock(state.mutex);
+  if (state.notificationWindow == window.handle) {
+    state.notificationWindow = nullptr;
+  }
+}
+
 } // namespace
 
 int CreateNotificationWindow(WindowHandleCell &cell, CopyDataHandler onCopyData) {
   const std::shared_ptr<Window> window = NewWindow(onCopyData);
+  if (!ClaimNotificationWindow(*window)) {
+    return -1;
+  }
   // Without a usable folder the link is unavailable: the window exists and
   // closes as always, but nothing can reach it.
   const std::string directory = posix::RuntimeDirectory();
   if (!directory.empty() && !Listen(*window, directory)) {
+    ReleaseNotificationWindow(*window);
     return -1;
   }
   CloseOnSignals(window);
@@ -319,10 +372,23 @@ WindowHandle CreateTitledWindow(const std::string &title, CopyDataHandler onCopy
 void RunMessageLoop() { ThisThreadsLoop()->run(); }
 
 void PostCloseRequest(WindowHandle target) {
-  const std::shared_ptr<Window> window = Windows().Find(target);
+  const std::shared_ptr<Window> window = FindWindow(target);
   if (window) {
     asio::post(*window->loop, [window] { Destroy(window); });
   }
+}
+
+std::optional<std::intptr_t> posix::HandleOnThisThread(WindowHandle target, WindowHandle from,
+                                                       const CopyData *data) {
+  const std::shared_ptr<Window> window = FindWindow(target);
+  if (!window || window->thread != std::this_thread::get_id()) {
+    return std::nullopt;
+  }
+  if (!window->alive || window->onCopyData == nullptr) {
+    return 0;
+  }
+  // The sender is this process: a claimed handle counts if it names this process.
+  return window->onCopyData(SenderIf(OwnerOf(from) == ::getpid(), from), data);
 }
 
 } // namespace platform
