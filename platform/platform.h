@@ -43,8 +43,9 @@ using CopyDataHandler = std::intptr_t (*)(WindowHandle sender, const CopyData *d
 // one exists, creating another fails and leaves the first as it is; once it
 // has been destroyed, a new one may be created. Start-up creates exactly one.
 // `onCopyData` may be null, in which case every WM_COPYDATA is refused
-// (answered 0). No search by title finds the window; others learn its handle
-// from the sender of the messages it sends.
+// (answered 0). It is never the desktop window; others learn its handle from
+// the sender of the messages it sends. (Windows: a message-only window, which
+// FindWindowW does not find, though Wine's does; POSIX: no search finds it.)
 // POSIX: SIGTERM and SIGINT close the window as a close request does while it
 // exists. When the desktop link has no usable folder, the window is created
 // all the same but nothing can reach it (docs/desktop-link-posix.md).

@@ -83,6 +83,14 @@ TEST_F(DesktopLink, ClaimedSenderThatTheKernelDoesNotConfirmArrivesAsNull) {
   EXPECT_EQ(received[2].sender, receiver.Handle());
 }
 
+TEST_F(DesktopLink, NotificationWindowIsFoundByNoSearch) {
+  platform::WindowHandleCell cell;
+  ASSERT_EQ(platform::CreateNotificationWindow(cell, Record), 0);
+  EXPECT_EQ(platform::FindWindowByTitle("ZorvanePlugin"), nullptr);
+  platform::PostCloseRequest(cell.handle.load());
+  platform::RunMessageLoop();
+}
+
 TEST_F(DesktopLink, LookupByTitleFollowsTheWindow) {
   const std::string title = UniqueTitle("LOOKUP");
   EXPECT_EQ(platform::FindWindowByTitle(title), nullptr);
