@@ -3,6 +3,7 @@
 // until the session ends. It prints nothing; the exit code is its only report.
 #include "app/launch_arguments.h"
 #include "app/plugin_app.h"
+#include "streamdeck/plugin_channel.h"
 
 #include <future>
 
@@ -18,7 +19,7 @@ int main(int argc, char *argv[]) {
       return 1;
     }
     std::future<void> worker = std::async(std::launch::async, RunSessionWorker);
-    return RunUntilSessionEnds(*app->windowHandleCell, worker);
+    return RunUntilSessionEnds(*app->windowHandleCell, worker, app->channel->GetSession());
   } catch (...) {
     // Start-up could not allocate or start the worker: nothing can run.
     return 1;

@@ -61,9 +61,15 @@ void RunSessionWorker() {
       *app.windowHandleCell);
 }
 
-int RunUntilSessionEnds(platform::WindowHandleCell &cell, std::future<void> &worker) {
+int RunUntilSessionEnds(platform::WindowHandleCell &cell, std::future<void> &worker,
+                        ESDSession *session) {
   platform::RunMessageLoop();
   cell.handle.store(nullptr);
+  // The window may have gone first (a close request from anyone, a signal):
+  // the session ends too, so that the worker returns.
+  if (session != nullptr) {
+    session->Close();
+  }
   try {
     worker.get();
   } catch (...) {

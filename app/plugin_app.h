@@ -11,6 +11,7 @@
 
 class cZorvanePlugin;
 class ESDPluginChannel;
+class ESDSession;
 
 // Written only by start-up, before any other thread exists; afterwards its
 // pointers are only read. Nothing in it is ever freed.
@@ -45,6 +46,8 @@ void RunThenCloseWindow(Session &&session, const platform::WindowHandleCell &cel
 void RunSessionWorker();
 
 // Runs the main thread's message loop until the window is gone, clears the
-// window handle, waits for the worker and gives the process exit code: 0 when
-// the session ended, 1 when the worker failed.
-int RunUntilSessionEnds(platform::WindowHandleCell &cell, std::future<void> &worker);
+// window handle, closes `session` (may be null) however the window went, waits
+// for the worker and gives the process exit code: 0 when the session ended,
+// 1 when the worker failed.
+int RunUntilSessionEnds(platform::WindowHandleCell &cell, std::future<void> &worker,
+                        ESDSession *session);

@@ -2,6 +2,10 @@
 // window and its message loop, the executable's own path, and the desktop
 // application link. Windows types never cross this header; a window handle
 // travels as an opaque pointer-sized value.
+//
+// The contract below holds on every platform; tests/platform/
+// platform_contract_test.cpp checks it natively and under Wine. Where a
+// platform adds something, the function's comment says so.
 #pragma once
 
 #include <atomic>
@@ -28,37 +32,59 @@ struct CopyData {
   const void *data = nullptr;
 };
 
-// Handles a WM_COPYDATA that reached the notification window, on the main
-// thread. `data` is null when the message carried no data structure. The
-// result (1 accepted, 0 refused) is answered to the sender.
+// Handles a WM_COPYDATA that reached a window, on the thread that owns the
+// window. `data` is null when the message carried no data structure; its
+// bytes are valid during the call only. The result (1 accepted, 0 refused)
+// is answered to the sender.
 using CopyDataHandler = std::intptr_t (*)(WindowHandle sender, const CopyData *data);
 
 // Creates the hidden notification window on the calling thread and stores its
-// handle in `cell`. Returns 0 on success, -1 on failure. `onCopyData` may be
-// null, in which case every WM_COPYDATA is refused. No window search finds it.
+// handle in `cell`. Returns 0 on success, -1 on failure (then `cell` is left
+// as it was). A process has at most one notification window at a time: while
+// one exists, creating another fails and leaves the first as it is; once it
+// has been destroyed, a new one may be created. Start-up creates exactly one.
+// `onCopyData` may be null, in which case every WM_COPYDATA is refused
+// (answered 0). It is never the desktop window; others learn its handle from
+// the sender of the messages it sends. (Windows: a message-only window, which
+// FindWindowW does not find, though Wine's does; POSIX: no search finds it.)
+// POSIX: SIGTERM and SIGINT close the window as a close request does while it
+// exists. When the desktop link has no usable folder, the window is created
+// all the same but nothing can reach it (docs/desktop-link-posix.md).
 int CreateNotificationWindow(WindowHandleCell &cell, CopyDataHandler onCopyData);
 
 // Creates a window that a search by `title` finds, on the calling thread: what
-// the desktop application (and its stand-in) owns. Null on failure.
+// the desktop application (and its stand-in) owns. Each window keeps its own
+// handler (null: every WM_COPYDATA refused). The title must be a plain name:
+// not empty, no '/', not starting with '.'; otherwise, or on failure, null.
 WindowHandle CreateTitledWindow(const std::string &title, CopyDataHandler onCopyData);
 
-// Runs the calling thread's message loop until a window of this thread has
-// been destroyed (its destruction posts the quit message).
+// Runs the calling thread's message loop, handing each window of this thread
+// its messages, until a window of this thread has been destroyed (its
+// destruction ends the loop: the quit message on Windows).
 void RunMessageLoop();
 
 // Asks the window to close, from any thread (PostMessageW with WM_CLOSE). The
-// window is destroyed on the thread that runs its message loop.
+// window is destroyed on the thread that runs its message loop. A null handle
+// or a window that is gone is ignored.
 void PostCloseRequest(WindowHandle window);
 
 // The window titled `title`, looked up afresh; null when there is none.
+// POSIX: the lookup never waits on the window's owner (it gives up after a
+// short deadline); a window whose owner accepts no connection counts as absent.
 WindowHandle FindWindowByTitle(const std::string &title);
 
 // The desktop application's window, the one titled "ZORVANEDESKTOP"; null when absent.
 WindowHandle FindDesktopWindow();
 
 // Sends `data` (null: no data structure at all) to `target` as one WM_COPYDATA
-// with `from` as the sender, and waits until the target has handled it.
-// Returns the target's result, or 0 when it could not be delivered.
+// with `from` as the sender, and waits until the target has handled it. A
+// window of the calling thread handles it at once, within the call; a window
+// of another thread or process handles it on its own thread. Returns the
+// target's result, or 0 when it could not be delivered (null target, a window
+// that is gone, no handler).
+// POSIX: the wait is bounded (10 s, the handling included), and the receiver
+// sees `from` only if the kernel confirms that the sending process owns it;
+// otherwise the sender arrives as null.
 std::intptr_t SendCopyData(WindowHandle target, WindowHandle from, const CopyData *data);
 
 // A file opened for reading only if it is a regular file. Opening never
@@ -90,7 +116,8 @@ private:
 // Full path of the running executable, or the empty string on failure.
 std::string GetExecutablePath();
 
-// Turns a path built with backslashes into one the file system accepts.
+// Turns a path built with backslashes into one the file system accepts: on
+// Windows unchanged, on POSIX with every backslash made a slash.
 std::string ToFileSystemPath(const std::string &path);
 
 } // namespace platform

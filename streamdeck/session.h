@@ -1,5 +1,5 @@
 // The Stream Deck session as the rest of the plug-in sees it: run it once,
-// and send text on it from any thread.
+// send text on it from any thread, and end it from any thread.
 #pragma once
 
 #include <string>
@@ -12,4 +12,6 @@ public:
   // Sends one text message, taking its text over; dropped silently when
   // there is no connection.
   virtual void Send(std::string text) = 0;
+  // Ends the session: Run returns soon, or at once if it has not started.
+  virtual void Close() = 0;
 };

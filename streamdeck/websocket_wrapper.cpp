@@ -33,6 +33,9 @@ void ESDWebsocketWrapper::Run() {
     }
     {
       const std::lock_guard<std::mutex> lock(mConnectionMutex);
+      if (mClosing) {
+        return;
+      }
       mConnection = connection->get_handle();
     }
     mClient.connect(connection);
@@ -131,6 +134,25 @@ void ESDWebsocketWrapper::ResumeReadingOnceDrained() {
   }
   if (const Client::connection_ptr connection = CurrentConnection()) {
     connection->handle_resume_reading();
+  }
+}
+
+void ESDWebsocketWrapper::Close() {
+  websocketpp::connection_hdl connection;
+  {
+    const std::lock_guard<std::mutex> lock(mConnectionMutex);
+    mClosing = true;
+    connection = mConnection;
+  }
+  if (connection.expired()) {
+    return; // Run has not connected, and now will not, or has already ended
+  }
+  websocketpp::lib::error_code error;
+  mClient.close(connection, websocketpp::close::status::going_away, "", error);
+  if (error) {
+    // Not open (still connecting, or closing already): the event loop ends
+    // without a closing handshake.
+    mClient.stop();
   }
 }
 

@@ -43,6 +43,10 @@ public:
   static constexpr std::int64_t kPauseReadingAbove = 4 << 20;
   static constexpr std::int64_t kResumeReadingAt = 1 << 20;
 
+  // Closes the connection ("going away") so that Run returns; a connection
+  // that is not open yet is abandoned. Callable from any thread.
+  void Close() override;
+
 private:
   void OnOpen(Client *client, websocketpp::connection_hdl connection);
   void OnFail(Client *client, websocketpp::connection_hdl connection);
@@ -61,10 +65,12 @@ private:
   std::string mPluginUUID;
   std::string mRegisterEvent;
   ESDPluginChannel *mChannel;
-  // Guards mConnection alone: Run writes it on the session worker while the
-  // main thread may already send. Held only to copy the handle, never while sending.
+  // Guards mConnection and mClosing: Run writes the handle on the session
+  // worker while the main thread may already send or close. Held only to copy
+  // or set them, never while sending or closing.
   std::mutex mConnectionMutex;
   websocketpp::connection_hdl mConnection;
+  bool mClosing = false;
   // Bytes of frames queued and not yet released by the library. Signed, so
   // that no mistake in the count can leave reading paused for good.
   std::atomic<std::int64_t> mQueuedBytes{0};

@@ -1,5 +1,8 @@
 #include "platform/posix/link_wire.h"
 
+#include "platform/posix/state.h"
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -25,10 +28,25 @@ template <typename T> T Take(const unsigned char *&in) {
   return value;
 }
 
-bool IsPrivateDirectory(const std::string &path) {
+// A real folder (not a link to one) of `user` that grants nothing to others.
+bool IsPrivateDirectory(const std::string &path, uid_t user) {
   struct stat status {};
-  return ::lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
-         status.st_uid == ::geteuid() && (status.st_mode & 077) == 0;
+  return ::lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == user &&
+         (status.st_mode & 077) == 0;
+}
+
+// The first place that applies; whether it is usable is checked afterwards,
+// and an unusable one is not passed over for the next.
+std::string ChooseDirectory(const RuntimePlaces &places) {
+  if (!places.xdgRuntimeDir.empty() && places.xdgRuntimeDir[0] == '/') {
+    return places.xdgRuntimeDir + "/zorvane";
+  }
+  const std::string user = std::to_string(places.user);
+  const std::string userRuntime = places.userRuntimeRoot + "/" + user;
+  if (IsPrivateDirectory(userRuntime, places.user)) {
+    return userRuntime + "/zorvane";
+  }
+  return places.tempRoot + "/zorvane-" + user;
 }
 
 } // namespace
@@ -72,22 +90,78 @@ std::int64_t DecodeReply(const std::array<unsigned char, kReplySize> &bytes) {
   return Take<std::int64_t>(in);
 }
 
-std::string RuntimeDirectory() {
-  const char *runtime = std::getenv("XDG_RUNTIME_DIR");
-  const std::string directory = runtime != nullptr && runtime[0] == '/'
-                                    ? std::string(runtime) + "/zorvane"
-                                    : "/tmp/zorvane-" + std::to_string(::geteuid());
+RequestAssembler::Room RequestAssembler::NextRoom() {
+  if (mState == State::kHeader) {
+    return Room{mHeaderBytes.data() + mHeaderFilled, kHeaderSize - mHeaderFilled};
+  }
+  if (mState != State::kData) {
+    return Room{nullptr, 0};
+  }
+  if (mDataFilled == mData.size()) {
+    mData.resize(mData.size() + std::min(kChunk, mDataWanted - mData.size()));
+  }
+  return Room{mData.data() + mDataFilled, mData.size() - mDataFilled};
+}
+
+void RequestAssembler::Took(std::size_t count) {
+  if (mState == State::kHeader) {
+    mHeaderFilled += count;
+    if (mHeaderFilled == kHeaderSize) {
+      HeaderArrived();
+    }
+  } else if (mState == State::kData) {
+    mDataFilled += count;
+    if (mDataFilled == mDataWanted) {
+      mState = State::kComplete;
+    }
+  }
+}
+
+void RequestAssembler::HeaderArrived() {
+  if (!DecodeHeader(mHeaderBytes, mHeader)) {
+    mState = State::kRefused;
+    return;
+  }
+  mDataWanted = (mHeader.flags & kHasBytes) != 0 ? mHeader.size : 0;
+  mState = mDataWanted == 0 ? State::kComplete : State::kData;
+}
+
+std::size_t RequestAssembler::Feed(const void *bytes, std::size_t size) {
+  const auto *next = static_cast<const unsigned char *>(bytes);
+  std::size_t taken = 0;
+  for (Room room = NextRoom(); room.size > 0 && taken < size; room = NextRoom()) {
+    const std::size_t count = std::min(room.size, size - taken);
+    std::memcpy(room.data, next + taken, count);
+    Took(count);
+    taken += count;
+  }
+  return taken;
+}
+
+std::string RuntimeDirectoryIn(const RuntimePlaces &places) {
+  const std::string directory = ChooseDirectory(places);
   // An existing folder is used only if it is ours and nobody else may enter
   // it: the sockets inside are the whole of the link's access control.
   if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
     return std::string();
   }
-  return IsPrivateDirectory(directory) ? directory : std::string();
+  return IsPrivateDirectory(directory, places.user) ? directory : std::string();
+}
+
+std::string RuntimeDirectory() {
+  RuntimePlaces places;
+  const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+  places.xdgRuntimeDir = runtime != nullptr ? runtime : "";
+  places.user = ::geteuid();
+  return RuntimeDirectoryIn(places);
 }
 
 WindowHandle MakeHandle() {
-  static std::atomic<std::uint16_t> counter{0};
-  const std::uint64_t index = static_cast<std::uint16_t>(counter.fetch_add(1) + 1);
+  std::atomic<std::uint16_t> &counter = TheState().handleCounter;
+  std::uint64_t index = 0;
+  while (index == 0) { // the low 16 bits are never 0
+    index = static_cast<std::uint16_t>(counter.fetch_add(1) + 1);
+  }
   const std::uint64_t value = (static_cast<std::uint64_t>(::getpid()) << 16) | index;
   return reinterpret_cast<WindowHandle>(static_cast<std::uintptr_t>(value));
 }

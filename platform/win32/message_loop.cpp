@@ -1,12 +1,13 @@
 // Windows of this process and the message loop: the notification window (a
 // hidden, message-only window) and the titled windows that a search finds.
-// Each hands WM_COPYDATA to its handler, and the destruction of either ends
-// its thread's message loop.
+// Each keeps its own WM_COPYDATA handler in its user data, and the
+// destruction of either ends its thread's message loop.
 #include "platform/platform.h"
 #include "platform/win32/wide_text.h"
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 namespace platform {
@@ -16,9 +17,18 @@ constexpr wchar_t kClassName[] = L"ZorvanePluginWndClass";
 constexpr wchar_t kWindowTitle[] = L"ZorvanePlugin";
 constexpr wchar_t kTitledClassName[] = L"ZorvaneTitledWndClass";
 
-// Set by CreateNotificationWindow before the window exists and read only by
-// the window procedure; both run on the thread that owns the window.
-CopyDataHandler g_copyDataHandler = nullptr;
+// Everything this platform layer keeps between calls, in one struct. The
+// windows' handlers are not in it: each window keeps its own in its user data.
+struct State {
+  // The notification window while it exists: set by CreateNotificationWindow,
+  // cleared when the window is destroyed, both on the window's thread.
+  std::atomic<HWND> notificationWindow{nullptr};
+};
+
+State &TheState() {
+  static State state;
+  return state;
+}
 
 // The system's text for an error code, without the trailing line break.
 std::string SystemErrorText(DWORD error) {
@@ -54,39 +64,68 @@ LRESULT HandleCopyData(CopyDataHandler handler, WPARAM wParam, LPARAM lParam) {
   return handler(sender, &data);
 }
 
-LRESULT CALLBACK NotificationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-  case WM_DESTROY:
-    ::PostQuitMessage(0);
-    return 0;
-  case WM_COPYDATA:
-    return HandleCopyData(g_copyDataHandler, wParam, lParam);
-  default:
-    // WM_CLOSE included: the default handling destroys the window.
-    return ::DefWindowProcW(window, message, wParam, lParam);
-  }
-}
-
-// A titled window keeps its own handler in its user data, taken from the
-// creation data while the window is being created.
-LRESULT CALLBACK TitledWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// What both kinds of window do: keep the handler from the creation data in
+// their user data, hand WM_COPYDATA to it, and end the loop when destroyed.
+// Returns false for the messages that get the default handling.
+bool HandleWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT &result) {
   switch (message) {
   case WM_NCCREATE: {
     const auto *create = reinterpret_cast<const CREATESTRUCTW *>(lParam);
     const CopyDataHandler handler = *static_cast<const CopyDataHandler *>(create->lpCreateParams);
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(handler));
-    return ::DefWindowProcW(window, message, wParam, lParam);
+    return false;
   }
   case WM_DESTROY:
     ::PostQuitMessage(0);
-    return 0;
+    result = 0;
+    return true;
   case WM_COPYDATA:
-    return HandleCopyData(
+    result = HandleCopyData(
         reinterpret_cast<CopyDataHandler>(::GetWindowLongPtrW(window, GWLP_USERDATA)), wParam,
         lParam);
+    return true;
   default:
-    return ::DefWindowProcW(window, message, wParam, lParam);
+    // WM_CLOSE included: the default handling destroys the window.
+    return false;
   }
+}
+
+LRESULT CALLBACK NotificationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCDESTROY) {
+    HWND self = window;
+    TheState().notificationWindow.compare_exchange_strong(self, nullptr);
+  }
+  LRESULT result = 0;
+  return HandleWindowMessage(window, message, wParam, lParam, result)
+             ? result
+             : ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK TitledWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  return HandleWindowMessage(window, message, wParam, lParam, result)
+             ? result
+             : ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Registers the notification window's class. It stays registered after its
+// window is gone, so it is registered afresh then; while the window exists,
+// registration fails and so does the second window.
+bool RegisterNotificationClass(const WNDCLASSEXW &windowClass) {
+  if (::RegisterClassExW(&windowClass) != 0) {
+    return true;
+  }
+  if (::GetLastError() != ERROR_CLASS_ALREADY_EXISTS ||
+      TheState().notificationWindow.load() != nullptr) {
+    return false;
+  }
+  return ::UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance) &&
+         ::RegisterClassExW(&windowClass) != 0;
+}
+
+// A plain name: not empty, no '/', not starting with '.' (the same titles as on POSIX).
+bool IsPlainTitle(const std::string &title) {
+  return !title.empty() && title.find('/') == std::string::npos && title[0] != '.';
 }
 
 } // namespace
@@ -107,31 +146,30 @@ int CreateNotificationWindow(WindowHandleCell &cell, CopyDataHandler onCopyData)
   windowClass.lpszMenuName = nullptr;
   windowClass.lpszClassName = kClassName;
   windowClass.hIconSm = nullptr;
-  if (::RegisterClassExW(&windowClass) == 0) {
+  if (!RegisterNotificationClass(windowClass)) {
     DropDiagnostic("Window class register error");
     return -1;
   }
-
-  g_copyDataHandler = onCopyData;
 
   // HWND_MESSAGE as parent: never shown and found by no top-level window
   // search, so the handle itself is the reply address.
   const HWND window =
       ::CreateWindowExW(0, kClassName, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                        CW_USEDEFAULT, 800, 600, HWND_MESSAGE, nullptr, instance, nullptr);
+                        CW_USEDEFAULT, 800, 600, HWND_MESSAGE, nullptr, instance, &onCopyData);
   if (window == nullptr) {
-    // The class stays registered.
+    // The class stays registered; the next creation registers it afresh.
     DropDiagnostic("Window create error");
     return -1;
   }
 
+  TheState().notificationWindow.store(window);
   cell.handle.store(window);
   return 0;
 }
 
 WindowHandle CreateTitledWindow(const std::string &title, CopyDataHandler onCopyData) {
   const std::wstring wideTitle = win32::Widen(title);
-  if (wideTitle.empty()) {
+  if (!IsPlainTitle(title) || wideTitle.empty()) {
     return nullptr;
   }
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);

@@ -17,6 +17,7 @@ import pytest
 
 from conftest import HANG_GUARD, UNDER_WINE
 from desktop_standin import DesktopStandIn, command_bytes
+from streamdeck_host import StreamDeckHost
 
 PREFIX = "com.brimcove.zorvaneplugin."
 BROADCAST, CALIBRATE, SPECIAL, POSE = (PREFIX + a for a in ("broadcast", "calibrate", "specialaction", "pose"))
@@ -231,3 +232,22 @@ def test_desktop_that_goes_away_and_returns_is_found_again(session, desktop):
     assert kinds[:-1] in ([], [0x80000], [0x80000, 0x80000])
     session.close()
     assert session.wait_exit().code == 0
+
+
+@pytest.mark.native_only("the folder of the POSIX desktop link")
+def test_stream_deck_side_works_when_the_link_folder_is_not_private(plugin_cmd, plugin_env, tmp_path):
+    runtime = tmp_path / "runtime"
+    runtime.mkdir(mode=0o700)
+    shared = runtime / "zorvane"
+    shared.mkdir()
+    shared.chmod(0o777)  # as another user would leave it: anyone may enter
+    env = dict(plugin_env, XDG_RUNTIME_DIR=str(runtime))
+    with StreamDeckHost(plugin_cmd, env=env, timeout=HANG_GUARD) as host:
+        host.launch()
+        assert json.loads(host.wait_for_registration().data)["event"] == host.register_event
+        appear(host, BROADCAST, "b")
+        send(host, "keyUp", BROADCAST, "b")  # the command is dropped, as with no desktop application
+        host.ping()
+        host.close()
+        assert host.wait_exit() == (0, b"", b"")
+    assert list(shared.iterdir()) == [], "nothing is made in a folder that others may enter"

@@ -1,7 +1,9 @@
 """The session ends, and the plug-in exits with 0, however the connection ends
-or fails; it never reconnects."""
+or fails, and when it is told to terminate; it never reconnects."""
 
+import signal
 import socket
+from pathlib import Path
 
 import pytest
 
@@ -90,3 +92,20 @@ def test_exits_0_when_closed_right_after_key_presses(session, releases):
         session.send_json(KEY_RELEASE)
     session.close()
     assert session.wait_exit() == (0, b"", b"")
+
+
+def own_sockets(folder: Path, pid: int) -> list:
+    """The endpoints in the desktop link's folder whose handle names process ``pid``."""
+    return [path for path in folder.glob("window-*") if int(path.name[len("window-"):], 16) >> 16 == pid]
+
+
+@pytest.mark.native_only("termination signals and socket files belong to the POSIX build")
+@pytest.mark.parametrize("signum", [signal.SIGTERM, signal.SIGINT], ids=["SIGTERM", "SIGINT"])
+def test_exits_0_and_removes_its_socket_when_told_to_terminate(session, plugin_env, signum):
+    folder = Path(plugin_env["XDG_RUNTIME_DIR"]) / "zorvane"
+    endpoints = own_sockets(folder, session.pid)
+    assert len(endpoints) == 1 and endpoints[0].is_socket()
+    session.send_signal(signum)
+    assert session.wait_exit() == (0, b"", b"")
+    assert own_sockets(folder, session.pid) == []
+    assert session.connection_count == 1

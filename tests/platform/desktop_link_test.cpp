@@ -1,13 +1,13 @@
-// Messages between windows over the POSIX desktop link: exact kind, size and
-// bytes, the receiver's result back to the sender, a sender whose claimed
-// handle the kernel does not confirm arrives as null, and lookups by title
-// follow windows as they come and go.
+// What the POSIX desktop link adds to the platform contract: a sender whose
+// claimed handle the kernel does not confirm arrives as null, and the newest
+// window with a title takes the title's link. The contract itself is in
+// platform_contract_test.cpp.
 #include "platform/platform.h"
+#include "window_thread.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -44,38 +44,6 @@ std::intptr_t Record(platform::WindowHandle sender, const platform::CopyData *da
   return 7;
 }
 
-// A titled window served by a thread of its own, closed at the end of the test.
-class TitledWindow {
-public:
-  explicit TitledWindow(const std::string &title) {
-    std::promise<platform::WindowHandle> created;
-    auto handle = created.get_future();
-    mThread = std::thread([&created, title] {
-      const platform::WindowHandle window = platform::CreateTitledWindow(title, Record);
-      created.set_value(window);
-      if (window != nullptr) {
-        platform::RunMessageLoop();
-      }
-    });
-    mHandle = handle.get();
-    mThreadId = mThread.get_id();
-  }
-  ~TitledWindow() { Close(); }
-  void Close() {
-    if (mThread.joinable()) {
-      platform::PostCloseRequest(mHandle);
-      mThread.join();
-    }
-  }
-  platform::WindowHandle Handle() const { return mHandle; }
-  std::thread::id ThreadId() const { return mThreadId; }
-
-private:
-  std::thread mThread;
-  platform::WindowHandle mHandle = nullptr;
-  std::thread::id mThreadId;
-};
-
 class DesktopLink : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -91,49 +59,8 @@ protected:
   }
 };
 
-TEST_F(DesktopLink, MessageArrivesExactlyOnTheWindowsThreadAndItsResultReturns) {
-  TitledWindow receiver(UniqueTitle("RECEIVER"));
-  TitledWindow sender(UniqueTitle("SENDER"));
-  ASSERT_NE(receiver.Handle(), nullptr);
-  const std::string text("{\"value1\":3}\n\0", 14);
-  platform::CopyData data;
-  data.kind = 0x80003;
-  data.size = static_cast<std::uint32_t>(text.size());
-  data.data = text.data();
-  EXPECT_EQ(platform::SendCopyData(receiver.Handle(), sender.Handle(), &data), 7);
-
-  const auto received = Taken();
-  ASSERT_EQ(received.size(), 1u);
-  EXPECT_EQ(received[0].sender, sender.Handle());
-  EXPECT_EQ(received[0].kind, 0x80003u);
-  EXPECT_EQ(received[0].size, 14u);
-  EXPECT_EQ(received[0].bytes, text);
-  EXPECT_EQ(received[0].thread, receiver.ThreadId());
-}
-
-TEST_F(DesktopLink, EmptyNullAndMissingDataKeepTheirDifference) {
-  TitledWindow receiver(UniqueTitle("RECEIVER"));
-  platform::CopyData empty;
-  empty.kind = 0x160000;
-  empty.data = "";
-  platform::CopyData nullData;
-  nullData.kind = 0x160000;
-  EXPECT_EQ(platform::SendCopyData(receiver.Handle(), nullptr, &empty), 7);
-  EXPECT_EQ(platform::SendCopyData(receiver.Handle(), nullptr, &nullData), 7);
-  EXPECT_EQ(platform::SendCopyData(receiver.Handle(), nullptr, nullptr), 7);
-  const auto received = Taken();
-  ASSERT_EQ(received.size(), 3u);
-  EXPECT_TRUE(received[0].hasStructure);
-  EXPECT_TRUE(received[0].hasBytes);
-  EXPECT_EQ(received[0].size, 0u);
-  EXPECT_TRUE(received[1].hasStructure);
-  EXPECT_FALSE(received[1].hasBytes);
-  EXPECT_FALSE(received[2].hasStructure);
-  EXPECT_EQ(received[0].sender, nullptr);
-}
-
 TEST_F(DesktopLink, ClaimedSenderThatTheKernelDoesNotConfirmArrivesAsNull) {
-  TitledWindow receiver(UniqueTitle("RECEIVER"));
+  WindowThread receiver(UniqueTitle("RECEIVER"), Record);
   // A handle naming another process: this process can claim it, but the
   // connection's credentials say who really sent the message.
   const auto foreign = reinterpret_cast<platform::WindowHandle>(
@@ -141,40 +68,41 @@ TEST_F(DesktopLink, ClaimedSenderThatTheKernelDoesNotConfirmArrivesAsNull) {
   platform::CopyData data;
   data.kind = 0x160001;
   EXPECT_EQ(platform::SendCopyData(receiver.Handle(), foreign, &data), 7);
-  ASSERT_EQ(Taken().size(), 1u);
-  EXPECT_EQ(Taken()[0].sender, nullptr);
+  // A window of the sending thread takes the message at once, with the same check.
+  const platform::WindowHandle local = platform::CreateTitledWindow(UniqueTitle("LOCAL"), Record);
+  ASSERT_NE(local, nullptr);
+  EXPECT_EQ(platform::SendCopyData(local, foreign, &data), 7);
+  EXPECT_EQ(platform::SendCopyData(local, receiver.Handle(), &data), 7);
+  platform::PostCloseRequest(local);
+  platform::RunMessageLoop();
+
+  const auto received = Taken();
+  ASSERT_EQ(received.size(), 3u);
+  EXPECT_EQ(received[0].sender, nullptr);
+  EXPECT_EQ(received[1].sender, nullptr);
+  EXPECT_EQ(received[2].sender, receiver.Handle());
+}
+
+TEST_F(DesktopLink, NotificationWindowIsFoundByNoSearch) {
+  platform::WindowHandleCell cell;
+  ASSERT_EQ(platform::CreateNotificationWindow(cell, Record), 0);
+  EXPECT_EQ(platform::FindWindowByTitle("ZorvanePlugin"), nullptr);
+  platform::PostCloseRequest(cell.handle.load());
+  platform::RunMessageLoop();
 }
 
 TEST_F(DesktopLink, LookupByTitleFollowsTheWindow) {
   const std::string title = UniqueTitle("LOOKUP");
   EXPECT_EQ(platform::FindWindowByTitle(title), nullptr);
   {
-    TitledWindow first(title);
+    WindowThread first(title, Record);
     EXPECT_EQ(platform::FindWindowByTitle(title), first.Handle());
-    TitledWindow second(title); // the newer window takes the title
+    WindowThread second(title, Record); // the newer window takes the title
     EXPECT_EQ(platform::FindWindowByTitle(title), second.Handle());
     second.Close();
     EXPECT_EQ(platform::FindWindowByTitle(title), nullptr);
   }
   EXPECT_EQ(platform::FindWindowByTitle(title), nullptr);
-}
-
-TEST_F(DesktopLink, SendingToAWindowThatIsGoneReturnsZeroAtOnce) {
-  platform::WindowHandle gone = nullptr;
-  {
-    TitledWindow window(UniqueTitle("GONE"));
-    gone = window.Handle();
-  }
-  platform::CopyData data;
-  EXPECT_EQ(platform::SendCopyData(gone, nullptr, &data), 0);
-  EXPECT_EQ(platform::SendCopyData(nullptr, nullptr, &data), 0);
-  EXPECT_TRUE(Taken().empty());
-}
-
-TEST_F(DesktopLink, TitlesThatAreNotPlainNamesAreRefused) {
-  EXPECT_EQ(platform::CreateTitledWindow("", Record), nullptr);
-  EXPECT_EQ(platform::CreateTitledWindow("a/b", Record), nullptr);
-  EXPECT_EQ(platform::CreateTitledWindow("..", Record), nullptr);
 }
 
 } // namespace

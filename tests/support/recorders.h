@@ -17,6 +17,7 @@
 class RecordingSession : public ESDSession {
 public:
   void Run() override {}
+  void Close() override {}
   void Send(std::string text) override {
     const std::lock_guard<std::mutex> lock(mMutex);
     mSent.push_back(std::move(text));

@@ -241,6 +241,15 @@ class StreamDeckHost:
         """Drops the TCP connection without a closing handshake."""
         self._call(self._drop())
 
+    @property
+    def pid(self) -> int:
+        """The process id of the launched plug-in (of Wine's loader under Wine)."""
+        return self._call(self._snapshot(lambda: self._process.pid))
+
+    def send_signal(self, signum: int) -> None:
+        """Sends a signal to the plug-in process, as a service manager or a terminal would."""
+        self._call(self._snapshot(lambda: self._process.send_signal(signum)))
+
     # -------------------------------------------------------- loop-side parts
 
     def _timeout(self, timeout: Optional[float]) -> float:
