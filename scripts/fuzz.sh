@@ -1,21 +1,56 @@
 #!/usr/bin/env bash
 # Runs the fuzz targets (inbound Stream Deck messages, desktop notifications,
 # the POSIX desktop link's header and framing) with libFuzzer under
-# AddressSanitizer and UndefinedBehaviorSanitizer, each for a while, starting
-# from the saved inputs in tests/fuzz/corpus/. New interesting inputs go to build-fuzz/corpus/; copy
-# the ones worth keeping into tests/fuzz/corpus/, where every test run replays them.
+# AddressSanitizer and UndefinedBehaviorSanitizer, starting from the saved
+# inputs in tests/fuzz/corpus/. New interesting inputs go to
+# build-fuzz/corpus/; copy the ones worth keeping into tests/fuzz/corpus/,
+# where every test run replays them. A crash leaves its input in
+# build-fuzz/findings/<target>/; the run then stops with exit code 1.
 #
 # usage: scripts/fuzz.sh [seconds per target, default 60]
+#        scripts/fuzz.sh --runs N [target...]   N inputs per target, the
+#                                               targets side by side
 set -euo pipefail
 
 repo_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-seconds="${1:-60}"
+targets=(inbound_message notification link_frame)
+limit=(-max_total_time="${1:-60}")
+parallel=0
+if [[ "${1:-}" == "--runs" ]]; then
+  limit=(-runs="${2:?--runs needs a count}")
+  parallel=1
+  shift 2
+  [[ $# -eq 0 ]] || targets=("$@")
+fi
+
 "$repo_dir/scripts/install-deps.sh"
 cmake -S "$repo_dir" -B "$repo_dir/build-fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
   -DZORVANE_SANITIZE=address -DZORVANE_FUZZ=ON
-cmake --build "$repo_dir/build-fuzz" -j2 --target inbound_message_fuzz notification_fuzz link_frame_fuzz
-for target in inbound_message notification link_frame; do
-  mkdir -p "$repo_dir/build-fuzz/corpus/$target"
-  "$repo_dir/build-fuzz/tests/${target}_fuzz" -max_total_time="$seconds" -max_len=4096 \
-    "$repo_dir/build-fuzz/corpus/$target" "$repo_dir/tests/fuzz/corpus/$target"
-done
+cmake --build "$repo_dir/build-fuzz" -j2 --target "${targets[@]/%/_fuzz}"
+
+fuzz() {
+  local target=$1
+  mkdir -p "$repo_dir/build-fuzz/corpus/$target" "$repo_dir/build-fuzz/findings/$target"
+  "$repo_dir/build-fuzz/tests/${target}_fuzz" "${limit[@]}" -max_len=4096 \
+    -artifact_prefix="$repo_dir/build-fuzz/findings/$target/" \
+    "$repo_dir/build-fuzz/corpus/$target" "$repo_dir/tests/fuzz/corpus/$target" \
+    >"$repo_dir/build-fuzz/$target.log" 2>&1
+  echo "$target: $(grep -E '^Done|^#[0-9]+ *DONE' "$repo_dir/build-fuzz/$target.log" | tail -1)"
+}
+
+status=0
+if [[ $parallel -eq 1 ]]; then
+  pids=()
+  for target in "${targets[@]}"; do
+    fuzz "$target" &
+    pids+=($!)
+  done
+  for pid in "${pids[@]}"; do
+    wait "$pid" || status=1
+  done
+else
+  for target in "${targets[@]}"; do
+    fuzz "$target" || status=1
+  done
+fi
+exit $status

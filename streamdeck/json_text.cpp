@@ -2,19 +2,23 @@
 
 #include <memory>
 
-bool ParseJsonText(const std::string &text, Json::Value &root) {
-  // One reader per thread, made on first use: making one costs more than
-  // parsing a typical event, and a reader starts afresh with every document.
-  thread_local const std::unique_ptr<Json::CharReader> reader(
-      Json::CharReaderBuilder().newCharReader());
+JsonTextReader::JsonTextReader() : mReader(Json::CharReaderBuilder().newCharReader()) {}
+
+JsonTextReader::~JsonTextReader() = default;
+
+bool JsonTextReader::Parse(const std::string &text, Json::Value &root) {
   std::string errors;
   try {
-    reader->parse(text.data(), text.data() + text.size(), &root, &errors);
+    mReader->parse(text.data(), text.data() + text.size(), &root, &errors);
   } catch (const Json::Exception &) {
     // The reader throws rather than reports when the nesting limit is passed.
     return false;
   }
   return errors.empty();
+}
+
+bool ParseJsonText(const std::string &text, Json::Value &root) {
+  return JsonTextReader().Parse(text, root);
 }
 
 std::string WriteStyledJson(const Json::Value &value) {

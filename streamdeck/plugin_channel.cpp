@@ -125,7 +125,7 @@ void ESDPluginChannel::Dispatch(const std::string &text) {
     return;
   }
   Json::Value root;
-  if (!ParseJsonText(text, root) || !(root.isObject() || root.isNull())) {
+  if (!mReader.Parse(text, root) || !(root.isObject() || root.isNull())) {
     return;
   }
   const std::string event = StringMember(root, "event");

@@ -2,6 +2,8 @@
 // the plug-in's event interface, and builds the messages the plug-in sends.
 #pragma once
 
+#include "streamdeck/json_text.h"
+
 #include <json/json.h>
 
 #include <cstddef>
@@ -21,7 +23,8 @@ public:
 
   // Parses one inbound text message and calls the one event operation that its
   // "event" names. Anything unusable is dropped without a word, and so is an
-  // event whose operation fails with an exception.
+  // event whose operation fails with an exception. Called by one thread at a
+  // time (the session worker).
   void HandleMessage(const std::string &text);
 
   // The outbound messages. Callable from any thread; nothing is sent while
@@ -42,5 +45,6 @@ private:
 
   std::string mPluginUUID;
   ESDSession *mSession;
+  JsonTextReader mReader; // HandleMessage's own
   ESDBasePlugin *mPlugin;
 };
