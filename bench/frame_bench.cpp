@@ -1,0 +1,42 @@
+// Preparing one outgoing text frame of a setImage text, as the plug-in's
+// WebSocket client does for every message it sends: a client-side (masking)
+// hybi13 processor turns a message into a prepared one.
+#include <websocketpp/config/asio_no_tls_client.hpp>
+#include <websocketpp/processors/hybi13.hpp>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+using Config = websocketpp::config::asio_client;
+using Processor = websocketpp::processor::hybi13<Config>;
+using MessageManager = Config::con_msg_manager_type;
+
+void BM_PrepareDataFrame(benchmark::State &state) {
+  const auto size = static_cast<std::size_t>(state.range(0));
+  Config::rng_type random;
+  const auto manager = std::make_shared<MessageManager>();
+  Processor processor(false, false, manager, random);
+  // The message as the connection's send builds it from the text.
+  const MessageManager::message_ptr message =
+      manager->get_message(websocketpp::frame::opcode::text, size);
+  message->append_payload(std::string(size, 'Q'));
+  for (auto _ : state) {
+    const MessageManager::message_ptr prepared = manager->get_message();
+    const websocketpp::lib::error_code error = processor.prepare_data_frame(message, prepared);
+    if (error) {
+      state.SkipWithError(error.message().c_str());
+      break;
+    }
+    benchmark::DoNotOptimize(prepared->get_payload().data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+}
+
+// 17369 bytes: the setImage text of the host driver's key image.
+BENCHMARK(BM_PrepareDataFrame)->Arg(17369)->RangeMultiplier(4)->Range(1 << 10, 16 << 20);
+
+} // namespace

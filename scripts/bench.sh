@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Measures the plug-in on a fresh Debian 12 machine (as root: installs what is
+# missing): builds a Release (-O2) build in build-bench/, checks the host
+# driver with its own tests, runs the micro-benchmarks, then runs the host
+# driver against the built plug-in and prints its table of figures (also
+# written to build-bench/figures.json). Options are passed to the driver,
+# e.g. `scripts/bench.sh --image-mib none`; see docs/performance.md.
+set -euo pipefail
+
+repo_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build_dir="$repo_dir/build-bench"
+cd "$repo_dir"
+"$repo_dir/scripts/install-deps.sh"
+"$repo_dir/scripts/install-deps.sh" libbenchmark-dev
+
+echo "== Release build (-O2) in build-bench/"
+cmake -S "$repo_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DZORVANE_BUILD_BENCH=ON -DZORVANE_BUILD_TESTS=OFF
+cmake --build "$build_dir" -j2
+
+echo "== the host driver's own tests"
+ctest --test-dir "$build_dir" -L bench --output-on-failure
+
+echo "== micro-benchmarks"
+"$build_dir/bench/zorvane-micro-bench"
+
+echo "== the plug-in process, driven as the Stream Deck application drives it"
+"$build_dir/tools/bench_host/zorvane-bench-host" "$build_dir/zorvaneplugin" \
+  --json "$build_dir/figures.json" "$@"
