@@ -3,11 +3,13 @@
 // until the session ends. It prints nothing; the exit code is its only report.
 #include "app/launch_arguments.h"
 #include "app/plugin_app.h"
+#include "platform/platform.h"
 #include "streamdeck/plugin_channel.h"
 
 #include <future>
 
 int main(int argc, char *argv[]) {
+  platform::PrepareProcess();
   LaunchArguments arguments;
   if (!ParseLaunchArguments(argc, argv, arguments)) {
     return 1;

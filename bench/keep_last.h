@@ -9,12 +9,12 @@
 #include <memory>
 #include <string>
 
-// Keeps a copy of the last text, as the WebSocket session copies each text
-// into a message of its own.
+// Keeps the last text, taken over as the WebSocket session takes it.
 class LastTextSession : public ESDSession {
 public:
   void Run() override {}
-  void Send(const std::string &text) override { mLast = text; }
+  void Close() override {}
+  void Send(std::string text) override { mLast = std::move(text); }
   const std::string &Last() const { return mLast; }
 
 private:

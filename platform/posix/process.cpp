@@ -1,0 +1,19 @@
+#include "platform/platform.h"
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace platform {
+
+void PrepareProcess() {
+#ifdef __GLIBC__
+  // glibc gives the top of a heap back once more than 128 KiB are free there:
+  // with replies of a few dozen KiB coming and going, that is nearly every
+  // reply. Bounded by the replies that may wait at once, the memory kept is
+  // small.
+  static_cast<void>(::mallopt(M_TRIM_THRESHOLD, 32 << 20));
+#endif
+}
+
+} // namespace platform
