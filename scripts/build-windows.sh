@@ -20,7 +20,7 @@ export CMAKE_GENERATOR=Ninja
 cmake -S "$repo_dir" -B "$build_dir" \
   -DCMAKE_TOOLCHAIN_FILE="$repo_dir/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release \
-  -DZORVANE_BUILD_TESTS=OFF \
+  -DZORVANE_BUILD_TESTS=ON \
   -DZORVANE_WERROR=ON
 cmake --build "$build_dir" -j2
 
