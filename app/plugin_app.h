@@ -16,6 +16,8 @@ class ESDSession;
 // Written only by start-up, before any other thread exists; afterwards its
 // pointers are only read. Nothing in it is ever freed.
 struct cPluginApp {
+  // Nothing reads it. Kept on purpose: it records which thread ran start-up
+  // (the main thread), for whoever inspects a running or crashed process.
   std::thread::id startupThread;
   platform::WindowHandleCell *windowHandleCell;
   cZorvanePlugin *plugin;

@@ -38,30 +38,54 @@ public:
 std::string SerializeValue1(std::int32_t value);
 std::string SerializeValue1(const std::string &value);
 
-template <std::uint32_t Kind> class cValuelessCommand : public cCommand {
+// The three shapes of command, for a kind known only at run time (the key
+// action table's); the typed commands below are these with their kind fixed.
+class cValuelessCommandOfKind : public cCommand {
 public:
-  std::uint32_t GetKind() const override { return Kind; }
+  explicit cValuelessCommandOfKind(std::uint32_t kind) : mKind(kind) {}
+  std::uint32_t GetKind() const override { return mKind; }
   std::string Serialize() const override { return std::string(); }
+
+private:
+  const std::uint32_t mKind;
 };
 
-template <std::uint32_t Kind> class cIntegerCommand : public cCommand {
+class cIntegerCommandOfKind : public cCommand {
 public:
-  explicit cIntegerCommand(std::int32_t value) : mValue(value) {}
-  std::uint32_t GetKind() const override { return Kind; }
+  cIntegerCommandOfKind(std::uint32_t kind, std::int32_t value) : mKind(kind), mValue(value) {}
+  std::uint32_t GetKind() const override { return mKind; }
   std::string Serialize() const override { return SerializeValue1(mValue); }
 
 private:
+  const std::uint32_t mKind;
   const std::int32_t mValue;
 };
 
-template <std::uint32_t Kind> class cTextCommand : public cCommand {
+class cTextCommandOfKind : public cCommand {
 public:
-  explicit cTextCommand(std::string value) : mValue(std::move(value)) {}
-  std::uint32_t GetKind() const override { return Kind; }
+  cTextCommandOfKind(std::uint32_t kind, std::string value)
+      : mKind(kind), mValue(std::move(value)) {}
+  std::uint32_t GetKind() const override { return mKind; }
   std::string Serialize() const override { return SerializeValue1(mValue); }
 
 private:
+  const std::uint32_t mKind;
   const std::string mValue;
+};
+
+template <std::uint32_t Kind> class cValuelessCommand : public cValuelessCommandOfKind {
+public:
+  cValuelessCommand() : cValuelessCommandOfKind(Kind) {}
+};
+
+template <std::uint32_t Kind> class cIntegerCommand : public cIntegerCommandOfKind {
+public:
+  explicit cIntegerCommand(std::int32_t value) : cIntegerCommandOfKind(Kind, value) {}
+};
+
+template <std::uint32_t Kind> class cTextCommand : public cTextCommandOfKind {
+public:
+  explicit cTextCommand(std::string value) : cTextCommandOfKind(Kind, std::move(value)) {}
 };
 
 using cCommandBroadcast = cValuelessCommand<CommandKind::Broadcast>;

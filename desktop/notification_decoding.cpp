@@ -1,6 +1,6 @@
 #include "desktop/notification_decoding.h"
 
-#include "streamdeck/action_ids.h"
+#include "desktop/key_actions.h"
 #include "streamdeck/json_text.h"
 
 #include <algorithm>
@@ -37,30 +37,13 @@ bool ReadInt32(const Json::Value &value, std::int32_t &result) {
   return true;
 }
 
-struct ListKind {
-  std::uint32_t kind;
-  const char *listType;
-  const std::string &action;
-  bool withImagePath;
-};
-
-const ListKind kListKinds[] = {
-    {NotificationKind::AvatarList, "avatar", Action::ChangeAvatar, true},
-    {NotificationKind::BackgroundList, "background", Action::ChangeBackground, true},
-    {NotificationKind::EmoteList, "emote", Action::Emote, true},
-    {NotificationKind::SpecialActionList, "special_action", Action::SpecialAction, false},
-    {NotificationKind::PoseList, "pose", Action::Pose, false},
-    {NotificationKind::QuickslotList, "quickslot", Action::Quickslot, true},
-    {NotificationKind::IdleList, "idle", Action::Idle, false},
-};
-
-bool PassesListChecks(const Json::Value &document, const ListKind &list) {
+bool PassesListChecks(const Json::Value &document, const KeyAction &action) {
   const Json::Value *listType = MemberOfType(document, "listType", Json::stringValue);
   if (listType == nullptr || MemberOfType(document, "itemList", Json::arrayValue) == nullptr ||
-      listType->asString() != list.listType) {
+      listType->asString() != action.listType) {
     return false;
   }
-  if (!list.withImagePath) {
+  if (!action.listItemsHaveImagePath) {
     return true;
   }
   const Json::Value *imagePath = MemberOfType(document, "imagePath", Json::stringValue);
@@ -91,10 +74,10 @@ void DispatchDocument(std::uint32_t kind, const Json::Value &document,
     }
     return;
   }
-  for (const ListKind &list : kListKinds) {
-    if (kind == list.kind) {
-      if (PassesListChecks(document, list)) {
-        reactions.ForwardListToInspectors(list.action, document);
+  for (const KeyAction &action : kKeyActions) {
+    if (action.HasList() && kind == action.listKind) {
+      if (PassesListChecks(document, action)) {
+        reactions.ForwardListToInspectors(action.identifier, document);
       }
       return;
     }

@@ -1,99 +1,17 @@
 #include "plugin/zorvane_plugin.h"
 
 #include "desktop/command_sender.h"
+#include "desktop/key_actions.h"
 #include "plugin/key_images.h"
 #include "streamdeck/action_ids.h"
 #include "streamdeck/plugin_channel.h"
 
 namespace {
 
-// The list actions in the order in which a refresh asks for their lists.
-const std::string *const kListActions[] = {
-    &Action::ChangeAvatar, &Action::ChangeBackground, &Action::Emote, &Action::SpecialAction,
-    &Action::Pose,         &Action::Quickslot,        &Action::Idle,
-};
-
-// The list request of an action whose property inspector shows a list; null
-// for the others.
-std::unique_ptr<const cCommand> MakeListRequest(const std::string &action) {
-  if (action == Action::ChangeAvatar) {
-    return std::make_unique<cCommandGetAvatarList>();
-  }
-  if (action == Action::ChangeBackground) {
-    return std::make_unique<cCommandGetBackgroundList>();
-  }
-  if (action == Action::Emote) {
-    return std::make_unique<cCommandGetEmoteList>();
-  }
-  if (action == Action::SpecialAction) {
-    return std::make_unique<cCommandGetSpecialActionList>();
-  }
-  if (action == Action::Pose) {
-    return std::make_unique<cCommandGetPoseList>();
-  }
-  if (action == Action::Quickslot) {
-    return std::make_unique<cCommandGetQuickslotList>();
-  }
-  if (action == Action::Idle) {
-    return std::make_unique<cCommandGetIdleList>();
-  }
-  return nullptr;
-}
-
 // A settings member as text, the JSON library's conversion: strings as they
 // are, numbers and booleans written out, missing or null as empty.
 std::string SettingText(const cContextRecord &record, const char *member) {
   return record.settings[member].asString();
-}
-
-// The command of a key release, built from the key's stored settings; null
-// when the action sends nothing.
-std::unique_ptr<const cCommand> MakeKeyCommand(const std::string &action,
-                                               const cContextRecord &record) {
-  if (action == Action::Broadcast) {
-    return std::make_unique<cCommandBroadcast>();
-  }
-  if (action == Action::Calibrate) {
-    return std::make_unique<cCommandCalibrate>();
-  }
-  if (action == Action::SpecialAction) {
-    return std::make_unique<cCommandSpecialAction>(record.GetValueAsInt());
-  }
-  if (action == Action::Pose) {
-    return std::make_unique<cCommandPose>(record.GetValueAsInt());
-  }
-  if (action == Action::Idle) {
-    return std::make_unique<cCommandIdle>(record.GetValueAsInt());
-  }
-  const std::string text = SettingText(record, "value");
-  if (text.empty()) {
-    return nullptr;
-  }
-  if (action == Action::Emote) {
-    return std::make_unique<cCommandEmote>(text);
-  }
-  if (action == Action::Quickslot) {
-    return std::make_unique<cCommandQuickslot>(text);
-  }
-  if (action == Action::ChangeAvatar) {
-    return std::make_unique<cCommandChangeAvatar>(text);
-  }
-  if (action == Action::ChangeBackground) {
-    return std::make_unique<cCommandChangeBackground>(text);
-  }
-  return nullptr;
-}
-
-bool IsKeyAction(const std::string &action) {
-  for (const std::string *known :
-       {&Action::Broadcast, &Action::Calibrate, &Action::SpecialAction, &Action::Pose,
-        &Action::Emote, &Action::Quickslot, &Action::ChangeAvatar, &Action::ChangeBackground,
-        &Action::Idle}) {
-    if (action == *known) {
-      return true;
-    }
-  }
-  return false;
 }
 
 } // namespace
@@ -114,8 +32,8 @@ void cZorvanePlugin::OnKeyDown(const std::string &, const std::string &, const J
 
 void cZorvanePlugin::OnKeyUp(const std::string &action, const std::string &context,
                              const Json::Value &, const std::string &) {
-  if (IsKeyAction(action)) {
-    Enqueue(MakeKeyCommand(action, mStore.Find(context, action)));
+  if (const KeyAction *keyAction = FindKeyAction(action)) {
+    Enqueue(MakeKeyCommand(*keyAction, mStore.Find(context, action).settings));
   }
 }
 
@@ -134,7 +52,9 @@ void cZorvanePlugin::OnPropertyInspectorDidAppear(const std::string &action,
                                                   const std::string &context, const std::string &) {
   // Counted before the request goes out, so that the answer finds this inspector open.
   mStore.UpdateInspectorCount(context, action, true);
-  Enqueue(MakeListRequest(action));
+  if (const KeyAction *keyAction = FindKeyAction(action)) {
+    Enqueue(MakeListRequest(*keyAction));
+  }
 }
 
 void cZorvanePlugin::OnPropertyInspectorDidDisappear(const std::string &action,
@@ -177,10 +97,10 @@ void cZorvanePlugin::OnSendToPlugin(const std::string &, const std::string &, co
 
 void cZorvanePlugin::RequestListsForOpenInspectors() {
   const std::vector<cContextRecord> open = mStore.GetWithOpenInspector();
-  for (const std::string *action : kListActions) {
+  for (const KeyAction &action : kKeyActions) {
     for (const cContextRecord &record : open) {
-      if (record.action == *action) {
-        Enqueue(MakeListRequest(*action));
+      if (action.HasList() && record.action == action.identifier) {
+        Enqueue(MakeListRequest(action));
       }
     }
   }

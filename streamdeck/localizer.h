@@ -15,5 +15,8 @@ public:
   explicit Localizer(const std::string &language);
 
 private:
+  // Nothing reads it: there is no look-up, and no text on a key comes from it.
+  // Kept on purpose: the language file's table is loaded once and held for the
+  // life of the process, whatever the load found.
   Json::Value mTable;
 };

@@ -43,6 +43,9 @@ private:
   void Send(const Json::Value &message);
   void Send(std::string text);
 
+  // Nothing reads it; the session sends its own copy at registration. Kept on
+  // purpose so that the channel carries the identity of the plug-in instance
+  // it serves.
   std::string mPluginUUID;
   ESDSession *mSession;
   JsonTextReader mReader; // HandleMessage's own

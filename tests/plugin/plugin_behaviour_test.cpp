@@ -1,5 +1,6 @@
 // What the plug-in sends for each Stream Deck event and each reaction, with
 // recorders in place of the Stream Deck session and the command sender.
+#include "desktop/key_actions.h"
 #include "plugin/zorvane_plugin.h"
 #include "streamdeck/action_ids.h"
 #include "streamdeck/plugin_channel.h"
@@ -239,6 +240,31 @@ TEST_F(Plugin, RefreshAsksOncePerOpenInspectorGroupedByAction) {
     kinds.push_back(command.kind);
   }
   EXPECT_EQ(kinds, (std::vector<std::uint32_t>{0x80006, 0x80009, 0x80009, 0x8000F}));
+}
+
+TEST_F(Plugin, EveryKeyActionRowDrivesItsKeyReleaseInspectorAndRefresh) {
+  std::vector<std::uint32_t> listRequests;
+  for (const KeyAction &action : kKeyActions) {
+    SCOPED_TRACE(action.identifier);
+    Appear(action.identifier, "k", R"({"value":1})");
+    Event("keyUp", action.identifier, "k");
+    const auto released = TakeCommands();
+    ASSERT_EQ(released.size(), 1u);
+    EXPECT_EQ(released[0].kind, action.keyCommand);
+    Event("propertyInspectorDidAppear", action.identifier, "k");
+    const auto opened = TakeCommands();
+    ASSERT_EQ(opened.size(), action.HasList() ? 1u : 0u);
+    if (action.HasList()) {
+      EXPECT_EQ(opened[0].kind, action.listRequest);
+      listRequests.push_back(action.listRequest);
+    }
+  }
+  plugin.RequestListsForOpenInspectors();
+  std::vector<std::uint32_t> refreshed;
+  for (const RecordedCommand &command : TakeCommands()) {
+    refreshed.push_back(command.kind);
+  }
+  EXPECT_EQ(refreshed, listRequests);
 }
 
 TEST_F(Plugin, BroadcastStateFollowsOnEveryBroadcastKey) {
