@@ -14,8 +14,11 @@ namespace bench {
 struct SoakResult {
   std::vector<Figure> figures;
   // Why the run failed when the load itself went through: the memory
-  // verdict, the notification rate, the plug-in's output. Empty: passed.
+  // verdict, the plug-in's output. Empty: passed.
   std::vector<std::string> failures;
+  // What qualifies the figures without failing the run: a notification rate
+  // below the asked one.
+  std::vector<std::string> notes;
 };
 
 // Runs the soak. Throws BenchFailure on a fault that ends the run at once: a

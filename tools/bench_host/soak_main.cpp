@@ -53,6 +53,9 @@ int main(int argc, char *argv[]) {
     }
     std::cout << "\n";
     bench::PrintTable(result.figures, std::cout);
+    for (const std::string &note : result.notes) {
+      std::cout << "soak: note: " << note << std::endl;
+    }
     for (const std::string &failure : result.failures) {
       std::cerr << "soak: FAILED: " << failure << std::endl;
     }

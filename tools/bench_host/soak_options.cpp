@@ -37,6 +37,9 @@ bool ReadOption(const std::string &name, const std::string &value, SoakOptions &
   if (name == "--notifications-per-ms") {
     return ReadPositive(value, options.notificationsPerMs);
   }
+  if (name == "--notifiers") {
+    return ReadCount(value, options.notifiers) && options.notifiers > 0;
+  }
   if (name == "--warm-up") {
     return ReadSeconds(value, options.memory.warmUpSeconds);
   }
@@ -73,6 +76,7 @@ std::string SoakUsageText() {
          "  --seconds S                how long the load runs (300)\n"
          "  --events-per-ms N          Stream Deck events per millisecond (1)\n"
          "  --notifications-per-ms N   desktop notifications per millisecond (2)\n"
+         "  --notifiers N              threads that share the notifications (2)\n"
          "  --warm-up S                seconds left out of the memory verdict (60)\n"
          "  --window S                 seconds of each window compared (30)\n"
          "  --rss-tolerance P          growth allowed, percent of the baseline (10)\n"

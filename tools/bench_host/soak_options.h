@@ -3,6 +3,7 @@
 
 #include "memory_verdict.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -15,6 +16,7 @@ struct SoakOptions {
   double seconds = 300;
   double eventsPerMs = 1;
   double notificationsPerMs = 2;
+  std::size_t notifiers = 2; // threads that share the notifications
   std::uint64_t seed = 1;
   MemoryRules memory;
   double hangGuardSeconds = 60; // bound of every single wait
