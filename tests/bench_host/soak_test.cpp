@@ -87,6 +87,24 @@ TEST(MemoryVerdict, AllowsTheLargerOfTheShareAndTheSlack) {
   EXPECT_FALSE(bench::JudgeMemory(step(5025), rules).flat);
 }
 
+TEST(MemoryVerdict, ASanitizersCreepIsAllowedPerMinuteBetweenTheWindows) {
+  MemoryRules rules = Rules();
+  rules.growthKiBPerMinute = 2048;
+  // About 1 MiB a minute of creep. The windows start 90.5 s apart in a run of
+  // 180 s and 390.5 s apart in one of 480 s; the slack (1 MiB) exceeds 10 %.
+  const auto creep = [](int s) -> std::uint64_t { return 4000 + 17u * s; };
+  const bench::MemoryVerdict shortRun = bench::JudgeMemory(Series(180, creep), rules);
+  EXPECT_EQ(shortRun.allowedKiB, 1024u + 3089u);
+  EXPECT_TRUE(shortRun.flat) << shortRun.explanation;
+  const bench::MemoryVerdict longRun = bench::JudgeMemory(Series(480, creep), rules);
+  EXPECT_EQ(longRun.allowedKiB, 1024u + 13329u);
+  EXPECT_TRUE(longRun.flat) << longRun.explanation;
+  // Growth faster than the allowance per minute still fails, however long the run.
+  const auto leak = [](int s) -> std::uint64_t { return 4000 + 60u * s; };
+  EXPECT_FALSE(bench::JudgeMemory(Series(180, leak), rules).flat);
+  EXPECT_FALSE(bench::JudgeMemory(Series(480, leak), rules).flat);
+}
+
 TEST(MemoryVerdict, ARunTooShortForTwoSeparateWindowsIsNotJudgedAndFails) {
   const auto samples = Series(119, [](int) -> std::uint64_t { return 4000; });
   const bench::MemoryVerdict verdict = bench::JudgeMemory(samples, Rules());

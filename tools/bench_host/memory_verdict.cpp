@@ -64,7 +64,9 @@ MemoryVerdict JudgeMemory(const std::vector<RssSample> &samples, const MemoryRul
   verdict.endKiB = MedianKiB(end);
   const auto share = static_cast<std::uint64_t>(static_cast<double>(verdict.baselineKiB) *
                                                 rules.tolerancePercent / 100.0);
-  verdict.allowedKiB = std::max(share, rules.slackKiB);
+  const double minutes = (endStart - rules.warmUpSeconds) / 60.0;
+  verdict.allowedKiB = std::max(share, rules.slackKiB) +
+                       static_cast<std::uint64_t>(rules.growthKiBPerMinute * minutes);
   const std::uint64_t grown =
       verdict.endKiB > verdict.baselineKiB ? verdict.endKiB - verdict.baselineKiB : 0;
   verdict.flat = grown <= verdict.allowedKiB;

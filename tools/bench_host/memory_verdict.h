@@ -13,6 +13,13 @@
 // `slackKiB`: a fixed slack for small processes whose page-level noise is a
 // large share, a share for sanitized ones whose allocators hand memory back
 // in large steps.
+//
+// A sanitized build grows by itself: the sanitizer's shadow and bookkeeping
+// follow every new address that the short-lived sender threads touch (their
+// stacks come and go), while the same load leaves an uninstrumented build
+// flat. For such builds `growthKiBPerMinute` adds an allowance for each minute
+// between the two windows' middles: the verdict then still catches memory
+// that piles up faster than the sanitizer's own creep.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +37,8 @@ struct MemoryRules {
   double warmUpSeconds = 60;
   double windowSeconds = 30;
   double tolerancePercent = 10;
-  std::uint64_t slackKiB = 4096;
+  std::uint64_t slackKiB = 1024;
+  double growthKiBPerMinute = 0;
 };
 
 struct MemoryVerdict {

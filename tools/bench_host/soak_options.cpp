@@ -52,6 +52,12 @@ bool ReadOption(const std::string &name, const std::string &value, SoakOptions &
   if (name == "--rss-slack-mib") {
     return ReadKiBFromMiB(value, options.memory.slackKiB);
   }
+  if (name == "--rss-growth-mib-per-min") {
+    double mib = 0;
+    const bool read = ReadSeconds(value, mib);
+    options.memory.growthKiBPerMinute = mib * 1024;
+    return read;
+  }
   if (name == "--seed") {
     return ReadSeed(value, options.seed);
   }
@@ -80,7 +86,9 @@ std::string SoakUsageText() {
          "  --warm-up S                seconds left out of the memory verdict (60)\n"
          "  --window S                 seconds of each window compared (30)\n"
          "  --rss-tolerance P          growth allowed, percent of the baseline (10)\n"
-         "  --rss-slack-mib M          growth allowed in any case, MiB (4)\n"
+         "  --rss-slack-mib M          growth allowed in any case, MiB (1)\n"
+         "  --rss-growth-mib-per-min M more growth allowed per minute between the\n"
+         "                             windows, for sanitized builds (0)\n"
          "  --seed N                   the pseudo-random choice of events (1)\n"
          "  --key-image FILE           the PNG that key settings name (the committed one)\n"
          "  --plugin-output FILE       keep the plug-in's output there (a private file)\n"
