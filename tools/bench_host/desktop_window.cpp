@@ -25,13 +25,17 @@ CommandInbox &Inbox() {
   return inbox;
 }
 
-std::intptr_t OnCommand(platform::WindowHandle, const platform::CopyData *data) {
+std::intptr_t OnCommand(platform::WindowHandle sender, const platform::CopyData *data) {
   ReceivedCommand command;
   command.arrival = Clock::now();
+  command.sender = sender;
   if (data != nullptr) {
     command.kind = data->kind;
     command.size = data->size;
     command.hasData = data->data != nullptr;
+    if (command.hasData) {
+      command.bytes.assign(static_cast<const char *>(data->data), data->size);
+    }
   }
   {
     const std::lock_guard<std::mutex> lock(Inbox().mutex);
@@ -78,6 +82,14 @@ ReceivedCommand DesktopWindow::WaitForCommand(std::chrono::milliseconds limit) {
   const ReceivedCommand command = Inbox().commands.front();
   Inbox().commands.pop_front();
   return command;
+}
+
+std::vector<ReceivedCommand> DesktopWindow::TakeAll(std::chrono::milliseconds limit) {
+  std::unique_lock<std::mutex> lock(Inbox().mutex);
+  Inbox().arrived.wait_for(lock, limit, [] { return !Inbox().commands.empty(); });
+  std::vector<ReceivedCommand> taken(Inbox().commands.begin(), Inbox().commands.end());
+  Inbox().commands.clear();
+  return taken;
 }
 
 } // namespace bench

@@ -9,7 +9,7 @@ namespace bench {
 
 using websocketpp::connection_hdl;
 
-HostServer::HostServer(ReplyChecker &replies, std::size_t maxMessageBytes) : mReplies(replies) {
+HostServer::HostServer(FrameSink &replies, std::size_t maxMessageBytes) : mReplies(replies) {
   Listen(maxMessageBytes);
   mThread = std::thread([this] {
     try {

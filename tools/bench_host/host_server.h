@@ -1,10 +1,10 @@
 // The Stream Deck application's side of the link: a WebSocket server on an
 // ephemeral loopback port that takes one connection (the plug-in's), keeps
 // its first text frame as the registration, and hands every later frame to
-// the reply checker. Runs its own network thread.
+// a frame sink. Runs its own network thread.
 #pragma once
 
-#include "replies.h"
+#include "frame_sink.h"
 
 #include <websocketpp/config/asio_no_tls.hpp>
 #include <websocketpp/server.hpp>
@@ -30,7 +30,7 @@ public:
 
   // Listens on 127.0.0.1 and starts the network thread. Frames up to
   // `maxMessageBytes` are accepted. Throws BenchFailure when it cannot listen.
-  HostServer(ReplyChecker &replies, std::size_t maxMessageBytes);
+  HostServer(FrameSink &replies, std::size_t maxMessageBytes);
   ~HostServer();
 
   HostServer(const HostServer &) = delete;
@@ -64,11 +64,11 @@ private:
   void OnEnded(websocketpp::connection_hdl connection);
   Server::connection_ptr Connection(const char *purpose);
 
-  ReplyChecker &mReplies;
+  FrameSink &mReplies;
   Server mServer;
   int mPort = 0;
   // Guards the members below. Held only to read or change them, never while
-  // sending or while the checker looks at a frame.
+  // sending or while the sink looks at a frame.
   std::mutex mMutex;
   std::condition_variable mChanged;
   bool mAccepted = false;

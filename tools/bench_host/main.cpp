@@ -7,6 +7,7 @@
 #include "bench_failure.h"
 #include "figures.h"
 #include "options.h"
+#include "runtime_folder.h"
 #include "scenarios.h"
 #include "watchdog.h"
 
@@ -16,34 +17,6 @@
 #include <iostream>
 
 namespace {
-
-// A private runtime folder for the desktop link, which the driver's own
-// window and the plug-in (through the inherited environment) both use, and
-// where the large key images are written. Removed with everything in it.
-class RuntimeFolder {
-public:
-  RuntimeFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "zorvane-bench-XXXXXX").string();
-    if (::mkdtemp(&pattern[0]) == nullptr) {
-      throw bench::BenchFailure("cannot create a folder in " +
-                                std::filesystem::temp_directory_path().string());
-    }
-    mPath = pattern;
-    ::setenv("XDG_RUNTIME_DIR", mPath.c_str(), 1);
-  }
-  ~RuntimeFolder() {
-    std::error_code ignored; // a folder left in the temp directory harms nothing
-    std::filesystem::remove_all(mPath, ignored);
-  }
-  RuntimeFolder(const RuntimeFolder &) = delete;
-  RuntimeFolder &operator=(const RuntimeFolder &) = delete;
-
-  const std::string &Path() const { return mPath; }
-
-private:
-  std::string mPath;
-};
 
 void WriteJson(const std::vector<bench::Figure> &figures, const bench::Options &options) {
   Json::Value document(Json::objectValue);
@@ -71,7 +44,7 @@ int main(int argc, char *argv[]) {
     options.keyImagePath = std::filesystem::absolute(options.keyImagePath).string();
     const bench::Watchdog watchdog(
         std::chrono::seconds(static_cast<long long>(options.runLimitSeconds)));
-    const RuntimeFolder runtime;
+    const bench::RuntimeFolder runtime;
     std::vector<bench::Figure> figures;
     bench::RunSession(options, figures);
     bench::RunImagePeaks(options, runtime.Path(), figures);

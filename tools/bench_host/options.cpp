@@ -6,22 +6,6 @@
 namespace bench {
 namespace {
 
-bool ReadCount(const std::string &text, std::size_t &count) {
-  char *end = nullptr;
-  const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || text[0] == '-') {
-    return false;
-  }
-  count = static_cast<std::size_t>(value);
-  return true;
-}
-
-bool ReadSeconds(const std::string &text, double &seconds) {
-  char *end = nullptr;
-  seconds = std::strtod(text.c_str(), &end);
-  return !text.empty() && *end == '\0' && seconds >= 0;
-}
-
 // "64,256" or "none".
 bool ReadSizes(const std::string &text, std::vector<std::size_t> &sizes) {
   sizes.clear();
@@ -80,6 +64,22 @@ bool ReadOption(const std::string &name, const std::string &value, Options &opti
 }
 
 } // namespace
+
+bool ReadCount(const std::string &text, std::size_t &count) {
+  char *end = nullptr;
+  const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || text[0] == '-') {
+    return false;
+  }
+  count = static_cast<std::size_t>(value);
+  return true;
+}
+
+bool ReadSeconds(const std::string &text, double &seconds) {
+  char *end = nullptr;
+  seconds = std::strtod(text.c_str(), &end);
+  return !text.empty() && *end == '\0' && seconds >= 0;
+}
 
 std::string UsageText() {
   return "usage: zorvane-bench-host PLUGIN [options]\n"

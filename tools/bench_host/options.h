@@ -25,6 +25,11 @@ struct Options {
 // The usage text.
 std::string UsageText();
 
+// A count in decimal digits; false for anything else (a sign included).
+bool ReadCount(const std::string &text, std::size_t &count);
+// A number of seconds, 0 or more; false for anything else.
+bool ReadSeconds(const std::string &text, double &seconds);
+
 // Reads argv into `options` (whose fields start as the defaults). Returns
 // false with `error` set on a mistake.
 bool ParseOptions(int argc, const char *const argv[], Options &options, std::string &error);

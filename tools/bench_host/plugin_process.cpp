@@ -57,7 +57,8 @@ bool WaitUntilEnded(pid_t pid, Clock::time_point deadline, int &status) {
 
 } // namespace
 
-PluginProcess::PluginProcess(const std::string &path, const std::vector<std::string> &arguments) {
+PluginProcess::PluginProcess(const std::string &path, const std::vector<std::string> &arguments,
+                             const std::string &outputPath) {
   std::vector<char *> argv;
   argv.push_back(const_cast<char *>(path.c_str()));
   for (const std::string &argument : arguments) {
@@ -67,6 +68,11 @@ PluginProcess::PluginProcess(const std::string &path, const std::vector<std::str
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (!outputPath.empty()) {
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  }
   mLaunchTime = Clock::now();
   const int error = ::posix_spawn(&mPid, path.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);

@@ -1,5 +1,6 @@
 // The plug-in process as the Stream Deck application runs it: started with
-// its arguments, standard input from /dev/null, the driver's environment.
+// its arguments, standard input from /dev/null, the driver's environment,
+// and the driver's standard output and error unless a file is named for them.
 // Whatever happens to the run, a process still running when its object goes
 // away is killed and reaped.
 #pragma once
@@ -14,8 +15,11 @@ namespace bench {
 
 class PluginProcess {
 public:
-  // Starts `path` with `arguments`; throws BenchFailure when it cannot start.
-  PluginProcess(const std::string &path, const std::vector<std::string> &arguments);
+  // Starts `path` with `arguments`, its standard output and error going to
+  // the file `outputPath` (created afresh) when that is not empty. Throws
+  // BenchFailure when it cannot start.
+  PluginProcess(const std::string &path, const std::vector<std::string> &arguments,
+                const std::string &outputPath = std::string());
   ~PluginProcess();
 
   PluginProcess(const PluginProcess &) = delete;

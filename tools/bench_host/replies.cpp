@@ -2,7 +2,6 @@
 
 #include "bench_failure.h"
 
-#include <json/json.h>
 #include <websocketpp/base64/base64.hpp>
 
 #include <algorithm>
@@ -27,14 +26,6 @@ Json::Value ParseObject(const std::string &text) {
   return Json::Value();
 }
 
-std::string Excerpt(const std::string &text) {
-  const std::size_t kShown = 120;
-  std::string shown = text.substr(0, kShown);
-  std::replace(shown.begin(), shown.end(), '\n', ' ');
-  return "\"" + shown + (text.size() > kShown ? "...\"" : "\"") + " (" +
-         std::to_string(text.size()) + " bytes)";
-}
-
 std::string Member(const Json::Value &object, const char *name) {
   const Json::Value &value = object[name];
   return value.isString() ? value.asString() : std::string();
@@ -55,6 +46,32 @@ std::string SetImageText(const std::string &context, const std::string &fileByte
   message["context"] = context;
   message["payload"]["image"] = "data:image/png;base64," + websocketpp::base64_encode(fileBytes);
   message["payload"]["target"] = 0;
+  return Json::StyledWriter().write(message);
+}
+
+std::string Excerpt(const std::string &text) {
+  const std::size_t kShown = 120;
+  std::string shown = text.substr(0, kShown);
+  std::replace(shown.begin(), shown.end(), '\n', ' ');
+  return "\"" + shown + (text.size() > kShown ? "...\"" : "\"") + " (" +
+         std::to_string(text.size()) + " bytes)";
+}
+
+std::string SetStateText(const std::string &context, int state) {
+  Json::Value message(Json::objectValue);
+  message["event"] = "setState";
+  message["context"] = context;
+  message["payload"]["state"] = state;
+  return Json::StyledWriter().write(message);
+}
+
+std::string InspectorText(const std::string &action, const std::string &context,
+                          const Json::Value &payload) {
+  Json::Value message(Json::objectValue);
+  message["action"] = action;
+  message["context"] = context;
+  message["event"] = "sendToPropertyInspector";
+  message["payload"] = payload;
   return Json::StyledWriter().write(message);
 }
 

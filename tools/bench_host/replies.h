@@ -2,6 +2,10 @@
 // driver counts: each must equal its expected text byte for byte, in order.
 #pragma once
 
+#include "frame_sink.h"
+
+#include <json/json.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -10,8 +14,6 @@
 #include <vector>
 
 namespace bench {
-
-using Clock = std::chrono::steady_clock;
 
 // The registration frame: {"event":<registerEvent>,"uuid":<uuid>} as the
 // JSON library's styled writer lays it out.
@@ -22,6 +24,18 @@ std::string RegistrationText(const std::string &registerEvent, const std::string
 // "data:image/png;base64,...","target":0}} as the styled writer lays it out.
 std::string SetImageText(const std::string &context, const std::string &fileBytes);
 
+// The setState for `context`: {"event":"setState","context":...,"payload":
+// {"state":<state>}} as the styled writer lays it out.
+std::string SetStateText(const std::string &context, int state);
+
+// What a property inspector receives: {"action":...,"context":...,"event":
+// "sendToPropertyInspector","payload":<payload>} as the styled writer lays it out.
+std::string InspectorText(const std::string &action, const std::string &context,
+                          const Json::Value &payload);
+
+// The start of `text` on one line, quoted, with its size: for messages.
+std::string Excerpt(const std::string &text);
+
 // The key that event `index` of a burst names, out of `keyCount`: a fixed
 // pseudo-random choice, so that a lost, repeated or reordered reply shows as
 // a wrong text within a few replies (neighbouring events rarely share a key).
@@ -29,24 +43,21 @@ std::size_t KeyOfEvent(std::size_t index, std::size_t keyCount);
 
 // Receives the plug-in's frames on the server's thread and checks them
 // against the current phase's expected texts; the driver's thread waits on it.
-class ReplyChecker {
+class ReplyChecker : public FrameSink {
 public:
   // Starts a phase whose replies must be exactly `texts`, in this order.
   // The texts must live until the next Expect.
   void Expect(std::vector<const std::string *> texts);
 
-  // A text frame from the plug-in, and when it arrived.
-  void OnText(const std::string &text, Clock::time_point arrival);
-  // Any other frame: always a fault.
-  void OnUnexpectedFrame(const std::string &what);
-  // The connection ended: a fault while replies are still expected.
-  void OnConnectionEnded();
+  void OnText(const std::string &text, Clock::time_point arrival) override;
+  void OnUnexpectedFrame(const std::string &what) override;
+  // A fault while replies are still expected.
+  void OnConnectionEnded() override;
 
   // Waits until `count` replies of the phase have arrived. Throws
   // BenchFailure on the first fault, or when `stallLimit` passes without a new reply.
   void WaitForCount(std::size_t count, std::chrono::milliseconds stallLimit);
-  // Throws BenchFailure if a fault has been seen.
-  void ThrowIfFault() const;
+  void ThrowIfFault() const override;
 
   std::size_t Received() const;
   Clock::time_point LastArrival() const;

@@ -4,18 +4,15 @@
 #include "desktop_window.h"
 #include "events.h"
 #include "host_server.h"
-#include "plugin_process.h"
+#include "plugin_session.h"
 #include "proc_stats.h"
 #include "replies.h"
-
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <optional>
 #include <thread>
 #include <vector>
 
@@ -24,13 +21,6 @@ namespace {
 
 using Milliseconds = std::chrono::duration<double, std::milli>;
 
-const char kUuid[] = "5B1F0C2D9E8A4B7C6D3E2F1A0B9C8D7E";
-const char kRegisterEvent[] = "registerPlugin";
-const char kInfo[] =
-    R"({"application":{"language":"en","platform":"windows","version":"6.4.0"},)"
-    R"("plugin":{"uuid":"com.brimcove.zorvaneplugin","version":"1.0"},"devicePixelRatio":1,)"
-    R"("devices":[{"id":"BENCHDEVICE0001","name":"Stream Deck XL","size":{"columns":8,"rows":4},)"
-    R"("type":2}]})";
 const char kImageAction[] = "com.brimcove.zorvaneplugin.changeavatar";
 const char kBroadcastAction[] = "com.brimcove.zorvaneplugin.broadcast";
 const char kBroadcastContext[] = "BENCHBROADCAST";
@@ -97,81 +87,29 @@ std::vector<const std::string *> RepliesInOrder(const std::vector<std::string> &
   return ordered;
 }
 
-// One plug-in process, launched as the Stream Deck application launches it,
-// connected and registered.
-class PluginSession {
+// The replies of a benchmark session, made before the session that hands
+// them its frames.
+struct CheckedReplies {
+  ReplyChecker replies;
+};
+
+// A plug-in session whose every reply is checked byte for byte, in order.
+class BenchSession : private CheckedReplies, public PluginSession {
 public:
-  PluginSession(const Options &options, std::size_t messageLimit)
-      : mGuard(GuardOf(options)), mServer(mReplies, messageLimit),
-        mProcess(options.pluginPath, {"-port", std::to_string(mServer.Port()), "-pluginUUID", kUuid,
-                                      "-registerEvent", kRegisterEvent, "-info", kInfo}) {
-    mRegistration = AwaitRegistration();
-    const std::string expected = RegistrationText(kRegisterEvent, kUuid);
-    if (mRegistration.text != expected) {
-      throw BenchFailure("the first frame is not the registration: " +
-                         DescribeMismatch(expected, mRegistration.text, 0, 1));
-    }
-  }
+  BenchSession(const Options &options, std::size_t messageLimit)
+      : PluginSession(options.pluginPath, GuardOf(options), messageLimit, replies) {}
 
-  std::chrono::milliseconds Guard() const { return mGuard; }
-  ReplyChecker &Replies() { return mReplies; }
-  HostServer &Server() { return mServer; }
-  pid_t Pid() const { return mProcess.Pid(); }
-
-  double StartUpMs() const {
-    return Milliseconds(mRegistration.arrival - mProcess.LaunchTime()).count();
-  }
+  ReplyChecker &Replies() { return replies; }
 
   // Sends `count` settings events, event i for key KeyOfEvent(i), expecting
   // the matching setImage replies in the same order.
-  void SendBurst(const std::vector<std::string> &events, const std::vector<std::string> &replies,
+  void SendBurst(const std::vector<std::string> &events, const std::vector<std::string> &texts,
                  std::size_t count) {
-    mReplies.Expect(RepliesInOrder(replies, count));
+    replies.Expect(RepliesInOrder(texts, count));
     for (std::size_t i = 0; i < count; ++i) {
-      mServer.Send(events[KeyOfEvent(i, events.size())]);
+      Server().Send(events[KeyOfEvent(i, events.size())]);
     }
   }
-
-  // Closes the connection; the milliseconds until the process had ended.
-  double CloseAndTimeExit() {
-    mReplies.ThrowIfFault();
-    const Clock::time_point closing = Clock::now();
-    mServer.Close();
-    const int status = mProcess.WaitForExit(mGuard);
-    const double exitMs = Milliseconds(Clock::now() - closing).count();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-      throw BenchFailure("the plug-in ended with " + DescribeWaitStatus(status) +
-                         " after the host closed the connection");
-    }
-    mReplies.ThrowIfFault();
-    return exitMs;
-  }
-
-private:
-  // The registration frame, watching the process meanwhile: one that ends
-  // first fails the run at once rather than after the guard.
-  Registration AwaitRegistration() {
-    const Clock::time_point deadline = Clock::now() + mGuard;
-    while (Clock::now() < deadline) {
-      if (std::optional<Registration> registration =
-              mServer.WaitForRegistration(std::chrono::milliseconds(50))) {
-        return *registration;
-      }
-      if (mProcess.HasEnded()) {
-        throw BenchFailure("the plug-in ended with " +
-                           DescribeWaitStatus(mProcess.WaitForExit(mGuard)) +
-                           " before it registered");
-      }
-    }
-    throw BenchFailure("the plug-in did not register within " + std::to_string(mGuard.count()) +
-                       " ms (hang guard)");
-  }
-
-  std::chrono::milliseconds mGuard;
-  ReplyChecker mReplies;
-  HostServer mServer;
-  PluginProcess mProcess;
-  Registration mRegistration;
 };
 
 // The keys of the session: each shows the key image, and each has its
@@ -196,7 +134,7 @@ struct ImageKeys {
   }
 };
 
-void MeasureStartUp(PluginSession &session, std::vector<Figure> &figures) {
+void MeasureStartUp(BenchSession &session, std::vector<Figure> &figures) {
   const Memory memory = ReadMemory(session.Pid());
   const std::size_t threads = SampleThreads(session.Pid()).size();
   figures.push_back(MakeFigure("startup_ms", "start-up, launch to registration",
@@ -207,7 +145,7 @@ void MeasureStartUp(PluginSession &session, std::vector<Figure> &figures) {
                                static_cast<double>(threads), "", Goal::Report, 3));
 }
 
-void MeasureIdle(PluginSession &session, const Options &options, std::vector<Figure> &figures) {
+void MeasureIdle(BenchSession &session, const Options &options, std::vector<Figure> &figures) {
   if (options.idleSeconds <= 0) {
     return;
   }
@@ -229,7 +167,7 @@ std::string EndedThreadsNote(const Usage &usage) {
                                        "is missing";
 }
 
-void MeasureSequential(PluginSession &session, const ImageKeys &keys, const Options &options,
+void MeasureSequential(BenchSession &session, const ImageKeys &keys, const Options &options,
                        std::vector<Figure> &figures) {
   const std::size_t count = options.sequential;
   if (count == 0) {
@@ -249,7 +187,7 @@ void MeasureSequential(PluginSession &session, const ImageKeys &keys, const Opti
                  Goal::AtMost, 45, EndedThreadsNote(usage)));
 }
 
-void MeasurePipelined(PluginSession &session, const ImageKeys &keys, const Options &options,
+void MeasurePipelined(BenchSession &session, const ImageKeys &keys, const Options &options,
                       std::vector<Figure> &figures) {
   const std::size_t count = options.pipelined;
   if (count == 0) {
@@ -281,7 +219,7 @@ void MeasurePipelined(PluginSession &session, const ImageKeys &keys, const Optio
                                KiBToMiB(memory.rssKiB), "MiB", Goal::AtMost, 16));
 }
 
-void MeasureStalled(PluginSession &session, const ImageKeys &keys, const Options &options,
+void MeasureStalled(BenchSession &session, const ImageKeys &keys, const Options &options,
                     std::vector<Figure> &figures) {
   const std::size_t count = options.stalled;
   if (count == 0) {
@@ -307,7 +245,7 @@ void MeasureStalled(PluginSession &session, const ImageKeys &keys, const Options
           " replies read during the stall; all arrived in order once reading resumed"));
 }
 
-void MeasureKeyRelease(PluginSession &session, const Options &options,
+void MeasureKeyRelease(BenchSession &session, const Options &options,
                        std::vector<Figure> &figures) {
   if (options.presses == 0) {
     return;
@@ -347,7 +285,7 @@ void RunImagePeak(const Options &options, std::size_t mib, const std::string &fo
   WriteFilledFile(path, size);
   const std::string context = "BENCHLARGEKEY";
   const std::string expected = SetImageText(context, ReadFile(path));
-  PluginSession session(options, expected.size() + 4096);
+  BenchSession session(options, expected.size() + 4096);
   session.Server().Send(WillAppearEvent(kImageAction, context, 0, Json::Value(Json::objectValue)));
   SleepSeconds(0.2); // the key is recorded; nothing is sent for a key without image
   const Memory before = ReadMemory(session.Pid());
@@ -371,7 +309,7 @@ void RunImagePeak(const Options &options, std::size_t mib, const std::string &fo
 void RunSession(const Options &options, std::vector<Figure> &figures) {
   const ImageKeys keys(options.keyImagePath);
   Announce("start-up of " + options.pluginPath);
-  PluginSession session(options, kSessionMessageLimit);
+  BenchSession session(options, kSessionMessageLimit);
   MeasureStartUp(session, figures);
   MeasureIdle(session, options, figures);
   for (const std::string &appear : keys.appear) {
