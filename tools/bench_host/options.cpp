@@ -98,24 +98,33 @@ std::string UsageText() {
          "  --run-limit S         bound of the whole run (1800)\n";
 }
 
-bool ParseOptions(int argc, const char *const argv[], Options &options, std::string &error) {
+bool ParseDriverArguments(
+    int argc, const char *const argv[], std::string &pluginPath, std::string &error,
+    const std::function<bool(const std::string &name, const std::string &value)> &readOption) {
   if (argc < 2 || argv[1][0] == '-') {
     error = "the plug-in executable is missing";
     return false;
   }
-  options.pluginPath = argv[1];
+  pluginPath = argv[1];
   for (int i = 2; i < argc; i += 2) {
     const std::string name = argv[i];
     if (i + 1 >= argc) {
       error = name + " needs a value";
       return false;
     }
-    if (!ReadOption(name, argv[i + 1], options)) {
+    if (!readOption(name, argv[i + 1])) {
       error = "bad option or value: " + name + " " + argv[i + 1];
       return false;
     }
   }
   return true;
+}
+
+bool ParseOptions(int argc, const char *const argv[], Options &options, std::string &error) {
+  return ParseDriverArguments(argc, argv, options.pluginPath, error,
+                              [&options](const std::string &name, const std::string &value) {
+                                return ReadOption(name, value, options);
+                              });
 }
 
 } // namespace bench

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,13 @@ std::string UsageText();
 bool ReadCount(const std::string &text, std::size_t &count);
 // A number of seconds, 0 or more; false for anything else.
 bool ReadSeconds(const std::string &text, double &seconds);
+
+// Reads a driver's command line, "PLUGIN --name value ...": the plug-in's
+// path, then each pair through `readOption`, which is false for a name or
+// value it does not take. Returns false with `error` set on a mistake.
+bool ParseDriverArguments(
+    int argc, const char *const argv[], std::string &pluginPath, std::string &error,
+    const std::function<bool(const std::string &name, const std::string &value)> &readOption);
 
 // Reads argv into `options` (whose fields start as the defaults). Returns
 // false with `error` set on a mistake.

@@ -97,23 +97,10 @@ std::string SoakUsageText() {
 
 bool ParseSoakOptions(int argc, const char *const argv[], SoakOptions &options,
                       std::string &error) {
-  if (argc < 2 || argv[1][0] == '-') {
-    error = "the plug-in executable is missing";
-    return false;
-  }
-  options.pluginPath = argv[1];
-  for (int i = 2; i < argc; i += 2) {
-    const std::string name = argv[i];
-    if (i + 1 >= argc) {
-      error = name + " needs a value";
-      return false;
-    }
-    if (!ReadOption(name, argv[i + 1], options)) {
-      error = "bad option or value: " + name + " " + argv[i + 1];
-      return false;
-    }
-  }
-  return true;
+  return ParseDriverArguments(argc, argv, options.pluginPath, error,
+                              [&options](const std::string &name, const std::string &value) {
+                                return ReadOption(name, value, options);
+                              });
 }
 
 } // namespace bench
