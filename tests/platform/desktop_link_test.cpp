@@ -3,7 +3,7 @@
 // window with a title takes the title's link. The contract itself is in
 // platform_contract_test.cpp.
 #include "platform/platform.h"
-#include "window_thread.h"
+#include "tools/support/window_thread.h"
 
 #include <gtest/gtest.h>
 

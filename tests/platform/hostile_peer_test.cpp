@@ -5,7 +5,7 @@
 #include "platform/platform.h"
 #include "platform/posix/link_client.h"
 #include "platform/posix/link_wire.h"
-#include "window_thread.h"
+#include "tools/support/window_thread.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // own. What only one platform does is tested beside its code: tests/win32/
 // and the other files of tests/platform/.
 #include "platform/platform.h"
-#include "window_thread.h"
+#include "tools/support/window_thread.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-// A titled window served by a thread of its own, closed when the test ends.
+// A titled window served by a thread of its own, closed when its owner ends:
+// the desktop side for tests and tools alike.
 #pragma once
 
 #include "platform/platform.h"
