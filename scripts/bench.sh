@@ -14,12 +14,11 @@ cd "$repo_dir"
 "$repo_dir/scripts/install-deps.sh" libbenchmark-dev
 
 echo "== Release build (-O2) in build-bench/"
-cmake -S "$repo_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DZORVANE_BUILD_BENCH=ON -DZORVANE_BUILD_TESTS=OFF
-cmake --build "$build_dir" -j2
+cmake --preset bench
+cmake --build --preset bench
 
 echo "== the host driver's own tests"
-ctest --test-dir "$build_dir" -L bench --output-on-failure
+ctest --preset bench
 
 echo "== micro-benchmarks"
 "$build_dir/bench/zorvane-micro-bench"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job: builds the plug-in and the stand-in desktop application, then
+# The main job: builds the plug-in and the stand-in desktop application (the
+# native or the windows preset of CMakePresets.json, as the tests build them), then
 # runs the narrated demo session in which the stand-in Stream Deck application
 # and the stand-in desktop application talk to each other through the real
 # plug-in (tools/streamdeck_host/demo.py). Exits with the demo's status: 0
@@ -33,14 +34,14 @@ fi
 if [[ $windows -eq 0 ]]; then
   echo "== installing what is missing and building the native plug-in"
   scripts/install-deps.sh
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVANE_WERROR=ON
-  cmake --build build -j2
+  cmake --preset native
+  cmake --build --preset native
   echo "== demo"
   exec "$python" tools/streamdeck_host demo --desktop build/zorvane-desktop-standin -- build/zorvaneplugin
 fi
 
 echo "== building the Windows plug-in"
-scripts/build-windows.sh build-win
+scripts/build-windows.sh
 
 # The demo itself runs on Debian's Python with websockets.
 scripts/install-deps.sh python3 python3-websockets

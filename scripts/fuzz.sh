@@ -24,9 +24,9 @@ if [[ "${1:-}" == "--runs" ]]; then
 fi
 
 "$repo_dir/scripts/install-deps.sh"
-cmake -S "$repo_dir" -B "$repo_dir/build-fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
-  -DZORVANE_SANITIZE=address -DZORVANE_FUZZ=ON
-cmake --build "$repo_dir/build-fuzz" -j2 --target "${targets[@]/%/_fuzz}"
+cd "$repo_dir"
+cmake --preset fuzz
+cmake --build --preset fuzz --target "${targets[@]/%/_fuzz}"
 
 # Longest input per target. An inbound input is several events, one a line;
 # a kilobyte holds a few of them (a key appears, then is pressed or changed),

@@ -36,14 +36,10 @@ export UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1"
 # so under the sanitizers the verdict allows that much more per minute.
 sanitizer_creep=(--rss-growth-mib-per-min 12)
 
-# build <dir> <c++ compiler> <sanitizer> [cmake options...]
+# build <preset>: configures and builds the preset's own folder (CMakePresets.json).
 build() {
-  local dir=$1 compiler=$2 sanitizer=$3
-  shift 3
-  cmake -S "$repo_dir" -B "$repo_dir/$dir" -G Ninja -DCMAKE_CXX_COMPILER="$compiler" \
-    -DZORVANE_SANITIZE="$sanitizer" -DZORVANE_WERROR=ON -DZORVANE_BUILD_TESTS=OFF \
-    -DZORVANE_BUILD_SOAK=ON "$@"
-  cmake --build "$repo_dir/$dir" -j2
+  cmake --preset "$1"
+  cmake --build --preset "$1"
 }
 
 # soak <dir> [driver options...]: the soak against the build in <dir>.
@@ -62,15 +58,15 @@ soak() {
 
 failed=()
 echo "== without sanitizers (g++, -O2): build-soak/"
-build build-soak g++ "" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+build soak
 soak build-soak "$@" || failed+=("the build without sanitizers")
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer (g++): build-soak-asan/"
-build build-soak-asan g++ address
+build soak-asan
 soak build-soak-asan "${sanitizer_creep[@]}" "$@" || failed+=("AddressSanitizer")
 
 echo "== ThreadSanitizer (clang++): build-soak-tsan/"
-build build-soak-tsan clang++ thread
+build soak-tsan
 soak build-soak-tsan "${sanitizer_creep[@]}" "$@" || failed+=("ThreadSanitizer")
 
 if [[ ${#failed[@]} -gt 0 ]]; then

@@ -3,21 +3,22 @@
 # Wine: the Windows platform tests, each test case in a process of its own,
 # then the end-to-end tests against zorvaneplugin.exe.
 #
-# usage: scripts/test-windows.sh [build-dir]
+# usage: scripts/test-windows.sh
 # ZORVANE_PYTHON names the Python with pytest and websockets (default: Debian's).
 set -euo pipefail
 
 script_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 repo_dir="$(dirname "$script_dir")"
-build_dir="$(mkdir -p "${1:-$repo_dir/build-win}" && cd "${1:-$repo_dir/build-win}" && pwd)"
+build_dir="$repo_dir/build-win"
+cd "$repo_dir"
 
-"$script_dir/build-windows.sh" "$build_dir"
+"$script_dir/build-windows.sh"
 
 # The end-to-end tests need Debian's pytest and websockets.
 "$script_dir/install-deps.sh" python3-pytest python3-websockets
 
 # Each test runs through scripts/wine-run.sh, which prepares the Wine prefix.
-ctest --test-dir "$build_dir" -L win32 --output-on-failure
+ctest --preset windows
 
 # shellcheck source-path=SCRIPTDIR
 source "$script_dir/wine-env.sh" "$build_dir"
