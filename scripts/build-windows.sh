@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-compiles zorvaneplugin.exe for 64-bit Windows with MinGW-w64 into
-# build-win/ (or the folder given), together with the Windows platform tests
-# and the platform contract tests (GoogleTest, built for MinGW as well).
+# build-win/ (or the folder given), together with the unit tests (GoogleTest,
+# built for MinGW as well), which run under Wine.
 # Installs the Debian packages it needs when they are missing (as root).
 #
 # usage: scripts/build-windows.sh [build-dir]

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Windows programs (see build-windows.sh) and tests them under
-# Wine: the Windows platform tests, each test case in a process of its own,
-# then the end-to-end tests against zorvaneplugin.exe.
+# Wine: the unit tests (the same list as the native build's, each test case
+# in a process of its own), then the end-to-end tests against
+# zorvaneplugin.exe.
 #
 # usage: scripts/test-windows.sh [build-dir]
 # ZORVANE_PYTHON names the Python with pytest and websockets (default: Debian's).
@@ -17,7 +18,7 @@ build_dir="$(mkdir -p "${1:-$repo_dir/build-win}" && cd "${1:-$repo_dir/build-wi
 "$script_dir/install-deps.sh" python3-pytest python3-websockets
 
 # Each test runs through scripts/wine-run.sh, which prepares the Wine prefix.
-ctest --test-dir "$build_dir" -L win32 --output-on-failure
+ctest --test-dir "$build_dir" -L unit --parallel 2 --output-on-failure
 
 # shellcheck source-path=SCRIPTDIR
 source "$script_dir/wine-env.sh" "$build_dir"
