@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds GoogleTest for Windows (MinGW-w64) from Debian's own sources in
 # /usr/src/googletest (package googletest) and installs it as static
-# libraries into <build-dir>/googletest-prefix, for the platform contract
-# tests that run under Wine. Safe to run again: a finished build is skipped.
+# libraries into <build-dir>/googletest-prefix, for the unit tests that run
+# under Wine. Safe to run again: a finished build is skipped.
 #
 # usage: scripts/build-googletest-mingw.sh <build-dir>
 set -euo pipefail

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Cross-compiles zorvaneplugin.exe for 64-bit Windows with MinGW-w64 into
-# build-win/ (the windows preset of CMakePresets.json), together with its
-# tests (GoogleTest, built for MinGW as well). Installs the Debian packages
-# it needs when they are missing (as root).
+# build-win/ (the windows preset of CMakePresets.json), together with the unit
+# tests (GoogleTest, built for MinGW as well), which run under Wine. Installs
+# the Debian packages it needs when they are missing (as root).
 #
 # usage: scripts/build-windows.sh
 set -euo pipefail

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Windows programs (see build-windows.sh) and tests them under
-# Wine: the Windows platform tests, each test case in a process of its own,
-# then the end-to-end tests against zorvaneplugin.exe.
+# Wine: the unit tests (the same list as the native build's, each test case
+# in a process of its own), then the end-to-end tests against
+# zorvaneplugin.exe.
 #
 # usage: scripts/test-windows.sh
 # ZORVANE_PYTHON names the Python with pytest and websockets (default: Debian's).

@@ -1,7 +1,7 @@
 // The contract of platform/platform.h, one test file for every platform: built
 // natively and for Windows (run under Wine), each case in a process of its
-// own. What only one platform does is tested beside its code: tests/win32/
-// and the other files of tests/platform/.
+// own. What only one platform does is tested in the other files of this
+// folder: win32_*.cpp for Windows, the rest for POSIX.
 #include "platform/platform.h"
 #include "tools/support/window_thread.h"
 

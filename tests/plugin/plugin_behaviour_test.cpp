@@ -3,16 +3,16 @@
 #include "desktop/key_actions.h"
 #include "plugin/zorvane_plugin.h"
 #include "streamdeck/action_ids.h"
+#include "streamdeck/json_text.h"
 #include "streamdeck/plugin_channel.h"
 #include "support/recorded_plugin.h"
+#include "support/temporary_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <set>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -140,18 +140,17 @@ TEST_F(Plugin, InspectorOpeningRequestsTheListOfItsAction) {
 
 class PluginWithImages : public Plugin {
 protected:
-  std::string path = "/tmp/zorvane-plugin-test-" + std::to_string(::getpid()) + ".png";
-  std::string other = path + ".other.png";
+  TemporaryFolder folder{"plugin-test"};
+  std::string path = folder.Path() + "/key.png";
+  std::string other = folder.Path() + "/other.png";
   void SetUp() override {
     std::ofstream(path, std::ios::binary) << "abc";
     std::ofstream(other, std::ios::binary) << "xyz";
   }
-  void TearDown() override {
-    std::remove(path.c_str());
-    std::remove(other.c_str());
-  }
+  // A Windows path holds backslashes, which JSON text escapes.
+  static std::string Image(const std::string &image) { return WriteJsonString(image); }
   std::string Settings(const std::string &image) {
-    return R"({"value":"1","image":")" + image + R"("})";
+    return R"({"value":"1","image":)" + Image(image) + "}";
   }
 };
 
@@ -307,9 +306,9 @@ TEST_F(Plugin, PoseStateChangesOnlyKeysOfThatPose) {
 }
 
 TEST_F(PluginWithImages, QuickslotStateReloadsTheImageOfMatchingKeys) {
-  Appear(Action::Quickslot, "five", R"({"value":5,"image":")" + path + R"("})");
+  Appear(Action::Quickslot, "five", R"({"value":5,"image":)" + Image(path) + "}");
   Appear(Action::Quickslot, "five-no-image", R"({"value":"5"})");
-  Appear(Action::Quickslot, "six", R"({"value":"6","image":")" + other + R"("})");
+  Appear(Action::Quickslot, "six", R"({"value":"6","image":)" + Image(other) + "}");
   Appear(Action::Quickslot, "broken", R"({"value":{"x":1}})");
   Appear(Action::Quickslot, "empty");
   TakeMessages();

@@ -6,8 +6,11 @@
 
 #include <cstring>
 #include <string>
+
+#ifndef _WIN32
 #include <sys/mman.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -74,7 +77,14 @@ TEST(Base64, EncodedLengthAtThe32BitEdge) {
 #endif
 #endif
 
-#ifndef ZORVANE_SANITIZED_BUILD
+#if defined(_WIN32)
+TEST(Base64, LargestImageEncodesToTheEndAndStops) {
+  GTEST_SKIP() << "the input and output map one small memfd window again and again across "
+                  "9 GiB of address space with mmap(MAP_FIXED), which Windows lacks (its "
+                  "placeholder views are not used here); without it the case needs 9 GiB of "
+                  "real memory";
+}
+#elif !defined(ZORVANE_SANITIZED_BUILD)
 // Maps `window` (a shared memory file of kWindow bytes) over and over across
 // `length` bytes of address space, the last time from `last` if that is not
 // -1, so that a huge range costs the memory of one or two windows.

@@ -1,30 +1,18 @@
 #include "streamdeck/localizer.h"
+#include "support/temporary_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
 class LocalizationFolder : public ::testing::Test {
 protected:
-  std::string folder;
+  TemporaryFolder temporary{"l10n"};
+  std::string folder = temporary.Path();
 
-  void SetUp() override {
-    char pattern[] = "/tmp/zorvane-l10n-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    folder = pattern;
-  }
-  void TearDown() override {
-    for (const char *name : {"en.json", "de.json", "xx.json"}) {
-      std::remove((folder + "/" + name).c_str());
-    }
-    ::rmdir(folder.c_str());
-  }
   void Write(const std::string &name, const std::string &text) {
     std::ofstream(folder + "/" + name) << text;
   }
@@ -54,7 +42,11 @@ TEST_F(LocalizationFolder, EveryFailureLeavesTheTableNull) {
   Write("de.json", R"({"Localization": {}})");
   EXPECT_TRUE(LoadLocalizationTable(folder, "").isNull());
   EXPECT_TRUE(LoadLocalizationTable("", "de").isNull());
+  // The code is used unchanged, so "DE" does not find de.json; except on
+  // Windows, whose file system ignores case when it opens the file.
+#ifndef _WIN32
   EXPECT_TRUE(LoadLocalizationTable(folder, "DE").isNull());
+#endif
 }
 
 } // namespace

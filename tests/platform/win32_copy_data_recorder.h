@@ -1,11 +1,11 @@
-// A WM_COPYDATA handler that records what it was given, and the payload that
-// the tests send: JSON text with its terminating NUL, as the desktop
-// application sends it.
+// A WM_COPYDATA handler that records what it was given, the payload that the
+// tests send (JSON text with its terminating NUL, as the desktop application
+// sends it), and a peer process for the messages between processes.
 #pragma once
 
 #include "platform/platform.h"
-#include "test_harness.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -74,19 +74,46 @@ inline platform::CopyData Payload() {
   return data;
 }
 
-inline void CheckPayloadRecord(const CopyDataRecord &record) {
-  WIN32TEST_CHECK(record.hadData);
-  WIN32TEST_CHECK(record.kind == kWideKind);
-  WIN32TEST_CHECK(record.size == sizeof kPayload);
-  WIN32TEST_CHECK(record.hadBytes);
-  WIN32TEST_CHECK(record.bytes == std::string(kPayload, sizeof kPayload));
+inline void ExpectPayloadRecord(const CopyDataRecord &record) {
+  EXPECT_TRUE(record.hadData);
+  EXPECT_EQ(record.kind, kWideKind);
+  EXPECT_EQ(record.size, sizeof kPayload);
+  EXPECT_TRUE(record.hadBytes);
+  EXPECT_EQ(record.bytes, std::string(kPayload, sizeof kPayload));
 }
+
+// Every case starts with no record and the handler's answer 0, and leaves
+// no message in the queue (a WM_QUIT would end the next case's loop at once)
+// should the next case run in the same process.
+class CopyDataTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    g_copies.clear();
+    g_handlerResult = 0;
+  }
+  void TearDown() override {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+  }
+};
 
 // The path of this test program, for starting a peer process.
 inline std::wstring ThisProgram() {
   wchar_t program[MAX_PATH] = {};
-  WIN32TEST_CHECK(::GetModuleFileNameW(nullptr, program, MAX_PATH) > 0);
+  EXPECT_GT(::GetModuleFileNameW(nullptr, program, MAX_PATH), 0u);
   return program;
+}
+
+// A case that talks to another process starts this program again to run
+// the same case as its peer, with the peer's argument in this variable.
+inline const wchar_t kPeerVariable[] = L"ZORVANE_TEST_PEER";
+
+// The argument of this process when it runs a case as a peer, else empty.
+inline std::wstring PeerArgument() {
+  wchar_t argument[256] = {};
+  const DWORD length = ::GetEnvironmentVariableW(kPeerVariable, argument, 256);
+  return length > 0 && length < 256 ? std::wstring(argument, length) : std::wstring();
 }
 
 // A copy of this program started as a peer process.
@@ -95,20 +122,27 @@ struct Peer {
   DWORD id = 0;
 };
 
-// Starts this program as a peer that runs `testCase` with `argument`.
-inline Peer StartPeer(const char *testCase, const std::wstring &argument) {
+// Starts this program as a peer that runs the current case with `argument`;
+// its process handle is null if it could not start.
+inline Peer StartPeer(const std::wstring &argument) {
+  const ::testing::TestInfo *current = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string filter =
+      std::string("--gtest_filter=") + current->test_suite_name() + "." + current->name();
   const std::wstring program = ThisProgram();
-  std::wstring commandLine = L"\"" + program + L"\" ";
-  for (const char *c = testCase; *c != '\0'; ++c) {
-    commandLine += static_cast<wchar_t>(*c);
-  }
-  commandLine += L" " + argument;
+  std::wstring commandLine = L"\"" + program + L"\" " + std::wstring(filter.begin(), filter.end());
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION peer = {};
-  WIN32TEST_CHECK(::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                                   nullptr, nullptr, &startup, &peer));
+  // The peer inherits the environment as it is at its start.
+  ::SetEnvironmentVariableW(kPeerVariable, argument.c_str());
+  const BOOL started = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr,
+                                        FALSE, 0, nullptr, nullptr, &startup, &peer);
+  ::SetEnvironmentVariableW(kPeerVariable, nullptr);
+  EXPECT_TRUE(started);
+  if (!started) {
+    return Peer{};
+  }
   ::CloseHandle(peer.hThread);
   return Peer{peer.hProcess, peer.dwProcessId};
 }
@@ -117,7 +151,7 @@ inline Peer StartPeer(const char *testCase, const std::wstring &argument) {
 inline DWORD PeerExitCode(const Peer &peer) {
   ::WaitForSingleObject(peer.process, INFINITE);
   DWORD code = 0;
-  WIN32TEST_CHECK(::GetExitCodeProcess(peer.process, &code));
+  EXPECT_TRUE(::GetExitCodeProcess(peer.process, &code));
   ::CloseHandle(peer.process);
   return code;
 }
