@@ -1,6 +1,6 @@
 #include "desktop/key_actions.h"
 
-const KeyAction *FindKeyAction(const std::string &identifier) {
+const KeyAction *FindKeyAction(std::string_view identifier) {
   for (const KeyAction &action : kKeyActions) {
     if (identifier == action.identifier) {
       return &action;

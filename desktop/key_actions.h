@@ -6,13 +6,14 @@
 
 #include "desktop/commands.h"
 #include "desktop/notification_decoding.h"
-#include "streamdeck/action_ids.h"
 
 #include <json/json.h>
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 
 // What a key release reads from the key's settings "value".
 enum class KeyValue {
@@ -22,7 +23,8 @@ enum class KeyValue {
 };
 
 struct KeyAction {
-  const std::string &identifier;
+  // The action's identifier in the manifest and in every event, compared byte for byte.
+  std::string_view identifier;
   std::uint32_t keyCommand;
   KeyValue keyValue;
   // The list request and the notification kind of the answer; 0 for an
@@ -39,27 +41,56 @@ struct KeyAction {
 
 // A refresh asks for the lists in the order of these rows.
 inline constexpr KeyAction kKeyActions[] = {
-    {Action::Broadcast, CommandKind::Broadcast, KeyValue::None, 0, 0, nullptr, false},
-    {Action::Calibrate, CommandKind::Calibrate, KeyValue::None, 0, 0, nullptr, false},
-    {Action::ChangeAvatar, CommandKind::ChangeAvatar, KeyValue::Text, CommandKind::GetAvatarList,
-     NotificationKind::AvatarList, "avatar", true},
-    {Action::ChangeBackground, CommandKind::ChangeBackground, KeyValue::Text,
+    {"com.brimcove.zorvaneplugin.broadcast", CommandKind::Broadcast, KeyValue::None, 0, 0, nullptr,
+     false},
+    {"com.brimcove.zorvaneplugin.calibrate", CommandKind::Calibrate, KeyValue::None, 0, 0, nullptr,
+     false},
+    {"com.brimcove.zorvaneplugin.changeavatar", CommandKind::ChangeAvatar, KeyValue::Text,
+     CommandKind::GetAvatarList, NotificationKind::AvatarList, "avatar", true},
+    {"com.brimcove.zorvaneplugin.changebackground", CommandKind::ChangeBackground, KeyValue::Text,
      CommandKind::GetBackgroundList, NotificationKind::BackgroundList, "background", true},
-    {Action::Emote, CommandKind::Emote, KeyValue::Text, CommandKind::GetEmoteList,
-     NotificationKind::EmoteList, "emote", true},
-    {Action::SpecialAction, CommandKind::SpecialAction, KeyValue::Integer,
+    {"com.brimcove.zorvaneplugin.emote", CommandKind::Emote, KeyValue::Text,
+     CommandKind::GetEmoteList, NotificationKind::EmoteList, "emote", true},
+    {"com.brimcove.zorvaneplugin.specialaction", CommandKind::SpecialAction, KeyValue::Integer,
      CommandKind::GetSpecialActionList, NotificationKind::SpecialActionList, "special_action",
      false},
-    {Action::Pose, CommandKind::Pose, KeyValue::Integer, CommandKind::GetPoseList,
-     NotificationKind::PoseList, "pose", false},
-    {Action::Quickslot, CommandKind::Quickslot, KeyValue::Text, CommandKind::GetQuickslotList,
-     NotificationKind::QuickslotList, "quickslot", true},
-    {Action::Idle, CommandKind::Idle, KeyValue::Integer, CommandKind::GetIdleList,
-     NotificationKind::IdleList, "idle", false},
+    {"com.brimcove.zorvaneplugin.pose", CommandKind::Pose, KeyValue::Integer,
+     CommandKind::GetPoseList, NotificationKind::PoseList, "pose", false},
+    {"com.brimcove.zorvaneplugin.quickslot", CommandKind::Quickslot, KeyValue::Text,
+     CommandKind::GetQuickslotList, NotificationKind::QuickslotList, "quickslot", true},
+    {"com.brimcove.zorvaneplugin.idle", CommandKind::Idle, KeyValue::Integer,
+     CommandKind::GetIdleList, NotificationKind::IdleList, "idle", false},
 };
 
+// The identifier of the row whose key release sends keyCommand. The
+// constants below are computed while compiling, so naming a command that no
+// row sends fails the build.
+constexpr std::string_view KeyActionIdentifier(std::uint32_t keyCommand) {
+  for (const KeyAction &action : kKeyActions) {
+    if (action.keyCommand == keyCommand) {
+      return action.identifier;
+    }
+  }
+  throw std::logic_error("no key action sends this command");
+}
+
+// The actions that code names: the plug-in's key states follow three of
+// them, and the tests name each.
+namespace Action {
+inline constexpr std::string_view Broadcast = KeyActionIdentifier(CommandKind::Broadcast);
+inline constexpr std::string_view Calibrate = KeyActionIdentifier(CommandKind::Calibrate);
+inline constexpr std::string_view SpecialAction = KeyActionIdentifier(CommandKind::SpecialAction);
+inline constexpr std::string_view Pose = KeyActionIdentifier(CommandKind::Pose);
+inline constexpr std::string_view Emote = KeyActionIdentifier(CommandKind::Emote);
+inline constexpr std::string_view Quickslot = KeyActionIdentifier(CommandKind::Quickslot);
+inline constexpr std::string_view ChangeAvatar = KeyActionIdentifier(CommandKind::ChangeAvatar);
+inline constexpr std::string_view ChangeBackground =
+    KeyActionIdentifier(CommandKind::ChangeBackground);
+inline constexpr std::string_view Idle = KeyActionIdentifier(CommandKind::Idle);
+} // namespace Action
+
 // The row of an action identifier, compared byte for byte; null for any other.
-const KeyAction *FindKeyAction(const std::string &identifier);
+const KeyAction *FindKeyAction(std::string_view identifier);
 
 // The command of a key release from the key's settings; null when a text
 // value is empty. Throws the JSON library's error when "value" cannot be

@@ -77,7 +77,7 @@ void DispatchDocument(std::uint32_t kind, const Json::Value &document,
   for (const KeyAction &action : kKeyActions) {
     if (action.HasList() && kind == action.listKind) {
       if (PassesListChecks(document, action)) {
-        reactions.ForwardListToInspectors(action.identifier, document);
+        reactions.ForwardListToInspectors(std::string(action.identifier), document);
       }
       return;
     }

@@ -83,7 +83,7 @@ std::vector<cContextRecord> cContextStore::GetWithOpenInspector() const {
   return open;
 }
 
-std::vector<cContextRecord> cContextStore::GetByAction(const std::string &action) const {
+std::vector<cContextRecord> cContextStore::GetByAction(std::string_view action) const {
   const std::lock_guard<std::mutex> lock(mMutex);
   std::vector<cContextRecord> matching;
   for (const cContextRecord &record : mRecords) {

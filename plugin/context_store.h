@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -54,7 +55,7 @@ public:
   void UpdateInspectorCount(const std::string &context, const std::string &action, bool appeared);
   cContextRecord Find(const std::string &context, const std::string &action) const;
   std::vector<cContextRecord> GetWithOpenInspector() const;
-  std::vector<cContextRecord> GetByAction(const std::string &action) const;
+  std::vector<cContextRecord> GetByAction(std::string_view action) const;
 
 private:
   // Replaces the stored record of (context, action), if any, by a copy that

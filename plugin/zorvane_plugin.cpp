@@ -3,7 +3,6 @@
 #include "desktop/command_sender.h"
 #include "desktop/key_actions.h"
 #include "plugin/key_images.h"
-#include "streamdeck/action_ids.h"
 #include "streamdeck/plugin_channel.h"
 
 namespace {
@@ -78,8 +77,8 @@ void cZorvanePlugin::OnApplicationDidTerminate(const std::string &) {
   for (const cContextRecord &record : mStore.GetWithOpenInspector()) {
     mChannel->SendToPropertyInspector(record.action, record.context, appDidClose);
   }
-  for (const std::string *action : {&Action::Broadcast, &Action::Pose}) {
-    for (const cContextRecord &record : mStore.GetByAction(*action)) {
+  for (const std::string_view action : {Action::Broadcast, Action::Pose}) {
+    for (const cContextRecord &record : mStore.GetByAction(action)) {
       mChannel->SetState(0, record.context);
     }
   }

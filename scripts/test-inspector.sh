@@ -2,6 +2,9 @@
 # Tests the plug-in bundle's source folder: the manifest, pictures and
 # language files (tests/bundle/), and the property inspector pages in a
 # headless Chromium against a stand-in Stream Deck host (tests/inspector/);
+# the manifest and the inspector's action list against the plug-in's key
+# action table, which it builds in build/ (configured as scripts/test.sh does
+# when missing);
 # then the check that scripts/package.sh runs on the packed file (pytest).
 # Installs Chromium and pytest (Debian packages), node when the system has
 # none new enough, and the pinned npm packages when missing. Screenshots of
@@ -16,6 +19,13 @@ cd "$repo_dir"
 
 "$repo_dir/scripts/install-deps.sh" chromium python3 python3-pytest
 PATH="$("$repo_dir/scripts/node-tooling.sh"):$PATH"
+
+# The bundle test holds the manifest and actions.js to the plug-in's key
+# action table, which the native build (build/) writes as key_actions.json.
+"$repo_dir/scripts/install-deps.sh"
+cmake --preset native
+cmake --build --preset native --target key_actions_json
+export ZORVANE_ACTION_TABLE="$repo_dir/build/key_actions.json"
 
 node --test tests/bundle/*.test.mjs tests/inspector/*.test.mjs
 "${ZORVANE_PYTHON:-/usr/bin/python3}" -m pytest -q -p no:cacheprovider tests/bundle

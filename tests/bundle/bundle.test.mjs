@@ -1,7 +1,8 @@
 // The bundle source folder: what the Stream Deck CLI does not check offline.
 // The manifest names the plug-in's nine actions the way the executable
-// expects them, every picture exists at both sizes and is drawn by our
-// generator, and the language files translate every text a user sees.
+// expects them and as the plug-in's key action table declares them, every
+// picture exists at both sizes and is drawn by our generator, and the
+// language files translate every text a user sees.
 
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -36,6 +37,14 @@ const LIST_TYPES = {
 };
 const NUMERIC = ['specialaction', 'pose', 'idle'];
 const TWO_STATES = ['broadcast', 'pose'];
+
+// The plug-in's key action table as the native build writes it
+// (key_actions.json); scripts/test-inspector.sh builds it and names it.
+function readActionTable() {
+  const file = process.env.ZORVANE_ACTION_TABLE;
+  assert.ok(file, 'ZORVANE_ACTION_TABLE names no file: run scripts/test-inspector.sh');
+  return JSON.parse(fs.readFileSync(file, 'utf8'));
+}
 
 describe('manifest', () => {
   test('the plug-in: identity, executable, platform and the monitored application', () => {
@@ -82,6 +91,30 @@ describe('manifest', () => {
         assert.equal(entry.numeric, NUMERIC.includes(name), name);
         assert.ok(entry.choice, name);
       }
+    }
+  });
+});
+
+describe("the plug-in's key action table", () => {
+  const identifiers = (rows) => rows.map((row) => row.identifier).sort();
+
+  test('the manifest declares exactly the actions of the table', () => {
+    assert.deepEqual(manifest.Actions.map((a) => a.UUID).sort(), identifiers(readActionTable()));
+  });
+
+  test("the inspector's list word and value type of each action are its row's", () => {
+    const rows = readActionTable();
+    assert.deepEqual(Object.keys(ACTIONS).sort(), identifiers(rows));
+    for (const row of rows) {
+      const entry = ACTIONS[row.identifier];
+      if (row.listType === null) {
+        assert.equal('listType' in entry, false, row.identifier);
+        assert.equal('numeric' in entry, false, row.identifier);
+        continue;
+      }
+      assert.equal(entry.listType, row.listType, row.identifier);
+      assert.equal(typeof entry.numeric, 'boolean', row.identifier);
+      assert.equal(row.keyValue, entry.numeric ? 'integer' : 'text', row.identifier);
     }
   });
 });

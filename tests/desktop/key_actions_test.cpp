@@ -6,6 +6,7 @@
 
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -49,7 +50,7 @@ std::string ListWithoutImagePath(const std::string &listType) {
 }
 
 TEST(KeyActionTable, IdentifiersCommandsAndListsAreEachUnique) {
-  std::set<std::string> identifiers;
+  std::set<std::string_view> identifiers;
   std::set<std::uint32_t> commands;
   std::set<std::uint32_t> listKinds;
   std::set<std::string> listTypes;
@@ -73,9 +74,10 @@ TEST(KeyActionTable, IdentifiersCommandsAndListsAreEachUnique) {
 
 TEST(KeyActionTable, EachIdentifierFindsItsOwnRowAndNothingElseFindsOne) {
   for (const KeyAction &action : kKeyActions) {
-    const std::string copy = action.identifier;
+    const std::string copy(action.identifier);
     EXPECT_EQ(FindKeyAction(copy), &action) << copy;
     EXPECT_EQ(FindKeyAction(copy + " "), nullptr) << copy;
+    EXPECT_EQ(FindKeyAction(copy + '\0'), nullptr) << copy;
     EXPECT_EQ(FindKeyAction(copy.substr(0, copy.size() - 1)), nullptr) << copy;
     std::string upper = copy;
     upper.back() = static_cast<char>(upper.back() - 'a' + 'A');
@@ -142,7 +144,7 @@ TEST(KeyActionTable, ListOfTheRowsKindAndTypeReachesTheRowsAction) {
       continue;
     }
     SCOPED_TRACE(action.identifier);
-    const std::vector<std::string> toThisAction{action.identifier};
+    const std::vector<std::string> toThisAction{std::string(action.identifier)};
     EXPECT_EQ(ForwardedTo(action.listKind, List(action.listType, "C:\\\\img")), toThisAction);
     const auto bare = ForwardedTo(action.listKind, ListWithoutImagePath(action.listType));
     EXPECT_EQ(bare.empty(), action.listItemsHaveImagePath);

@@ -1,12 +1,14 @@
 // Notifications are accepted only from the desktop application's window,
 // their text is cut exactly, and every kind's checks hold before a reaction runs.
 #include "desktop/notification_decoding.h"
-#include "streamdeck/action_ids.h"
+
+#include "desktop/key_actions.h"
 
 #include <gtest/gtest.h>
 
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -108,7 +110,7 @@ TEST(DispatchNotification, ListsGoToTheActionOfTheirKind) {
   const struct {
     std::uint32_t kind;
     const char *word;
-    const std::string &action;
+    std::string_view action;
     bool needsImagePath;
   } lists[] = {
       {0x160003, "avatar", Action::ChangeAvatar, true},
@@ -123,7 +125,9 @@ TEST(DispatchNotification, ListsGoToTheActionOfTheirKind) {
     const std::string word = list.word;
     const std::string full =
         R"({"extra":1,"imagePath":"C:\\img","itemList":[1,"x"],"listType":")" + word + R"("})";
-    EXPECT_EQ(Dispatch(list.kind, full), Calls{"list " + list.action + " " + full + "\n"}) << word;
+    EXPECT_EQ(Dispatch(list.kind, full),
+              Calls{"list " + std::string(list.action) + " " + full + "\n"})
+        << word;
     const std::string noImagePath = R"({"itemList":[],"listType":")" + word + R"("})";
     EXPECT_EQ(Dispatch(list.kind, noImagePath).size(), list.needsImagePath ? 0u : 1u) << word;
     const std::string emptyImagePath =

@@ -2,7 +2,6 @@
 // recorders in place of the Stream Deck session and the command sender.
 #include "desktop/key_actions.h"
 #include "plugin/zorvane_plugin.h"
-#include "streamdeck/action_ids.h"
 #include "streamdeck/json_text.h"
 #include "streamdeck/plugin_channel.h"
 #include "support/recorded_plugin.h"
@@ -13,18 +12,19 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <string_view>
 
 namespace {
 
 class Plugin : public ::testing::Test, protected RecordedPlugin {
 protected:
-  void Event(const std::string &event, const std::string &action, const std::string &context,
+  void Event(const std::string &event, std::string_view action, const std::string &context,
              const std::string &payload = "{}") {
-    channel.HandleMessage(R"({"event":")" + event + R"(","action":")" + action +
+    channel.HandleMessage(R"({"event":")" + event + R"(","action":")" + std::string(action) +
                           R"(","context":")" + context + R"(","device":"dev","payload":)" +
                           payload + "}");
   }
-  void Appear(const std::string &action, const std::string &context,
+  void Appear(std::string_view action, const std::string &context,
               const std::string &settings = "{}") {
     Event("willAppear", action, context, R"({"settings":)" + settings + "}");
   }
@@ -45,7 +45,7 @@ std::string Value1(const std::string &json) { return "{\"value1\":" + json + "}\
 
 TEST_F(Plugin, KeyReleaseSendsTheCommandOfEachActionFromStoredSettings) {
   struct Case {
-    const std::string &action;
+    std::string_view action;
     std::string settings;
     std::uint32_t kind;
     std::string text;
@@ -113,26 +113,26 @@ TEST_F(Plugin, TwoQuickReleasesSendTwoCommands) {
 }
 
 TEST_F(Plugin, InspectorOpeningRequestsTheListOfItsAction) {
-  const std::pair<const std::string *, std::uint32_t> lists[] = {
-      {&Action::ChangeAvatar, 0x80006}, {&Action::ChangeBackground, 0x80007},
-      {&Action::Emote, 0x80009},        {&Action::SpecialAction, 0x8000A},
-      {&Action::Pose, 0x8000B},         {&Action::Quickslot, 0x8000D},
-      {&Action::Idle, 0x8000F},
+  const std::pair<std::string_view, std::uint32_t> lists[] = {
+      {Action::ChangeAvatar, 0x80006}, {Action::ChangeBackground, 0x80007},
+      {Action::Emote, 0x80009},        {Action::SpecialAction, 0x8000A},
+      {Action::Pose, 0x8000B},         {Action::Quickslot, 0x8000D},
+      {Action::Idle, 0x8000F},
   };
   for (const auto &[action, kind] : lists) {
-    Appear(*action, "k");
-    Event("propertyInspectorDidAppear", *action, "k");
+    Appear(action, "k");
+    Event("propertyInspectorDidAppear", action, "k");
     const auto sent = TakeCommands();
-    ASSERT_EQ(sent.size(), 1u) << *action;
+    ASSERT_EQ(sent.size(), 1u) << action;
     EXPECT_EQ(sent[0].kind, kind);
     EXPECT_EQ(sent[0].text, "");
-    EXPECT_EQ(plugin.Store().Find("k", *action).inspectorCount, 1);
+    EXPECT_EQ(plugin.Store().Find("k", std::string(action)).inspectorCount, 1);
   }
   Appear(Action::Broadcast, "b");
   Event("propertyInspectorDidAppear", Action::Broadcast, "b");
   Event("propertyInspectorDidAppear", Action::Calibrate, "c");
   EXPECT_TRUE(TakeCommands().empty());
-  EXPECT_EQ(plugin.Store().Find("b", Action::Broadcast).inspectorCount, 1);
+  EXPECT_EQ(plugin.Store().Find("b", std::string(Action::Broadcast)).inspectorCount, 1);
   // The request goes out even for a key that was never stored.
   Event("propertyInspectorDidAppear", Action::Emote, "never-seen");
   EXPECT_EQ(TakeCommands().size(), 1u);
@@ -205,7 +205,7 @@ TEST_F(Plugin, ApplicationTerminationResetsKeysAndTellsOpenInspectors) {
     }
     EXPECT_EQ(reset, (std::set<std::string>{"b1", "b2", "p1"}));
   }
-  EXPECT_EQ(plugin.Store().Find("e1", Action::Emote).inspectorCount, 1);
+  EXPECT_EQ(plugin.Store().Find("e1", std::string(Action::Emote)).inspectorCount, 1);
 }
 
 TEST_F(Plugin, EventsWithNothingToDoSendNothing) {
@@ -227,10 +227,10 @@ TEST_F(Plugin, RefreshAsksOncePerOpenInspectorGroupedByAction) {
   Plugin::Appear(Action::Broadcast, "b");
   Plugin::Appear(Action::Pose, "closed");
   for (const auto &[action, context] :
-       {std::pair{&Action::Idle, "i"}, std::pair{&Action::Emote, "e1"},
-        std::pair{&Action::Emote, "e2"}, std::pair{&Action::ChangeAvatar, "a"},
-        std::pair{&Action::Broadcast, "b"}}) {
-    Event("propertyInspectorDidAppear", *action, context);
+       {std::pair{Action::Idle, "i"}, std::pair{Action::Emote, "e1"},
+        std::pair{Action::Emote, "e2"}, std::pair{Action::ChangeAvatar, "a"},
+        std::pair{Action::Broadcast, "b"}}) {
+    Event("propertyInspectorDidAppear", action, context);
   }
   TakeCommands();
   plugin.RequestListsForOpenInspectors();
@@ -334,7 +334,7 @@ TEST_F(Plugin, ListReachesEveryOpenInspectorOfItsActionUnchanged) {
   Json::Value list;
   ParseJsonText(R"({"listType":"emote","itemList":[{"name":"Wave"}],"imagePath":"C:\\e","x":1})",
                 list);
-  plugin.ForwardListToInspectors(Action::Emote, list);
+  plugin.ForwardListToInspectors(std::string(Action::Emote), list);
   std::set<std::string> reached;
   for (const Json::Value &message : TakeMessages()) {
     EXPECT_EQ(message["event"].asString(), "sendToPropertyInspector");
@@ -343,7 +343,7 @@ TEST_F(Plugin, ListReachesEveryOpenInspectorOfItsActionUnchanged) {
     reached.insert(message["context"].asString());
   }
   EXPECT_EQ(reached, (std::set<std::string>{"e1", "e2"}));
-  plugin.ForwardListToInspectors(Action::Idle, list);
+  plugin.ForwardListToInspectors(std::string(Action::Idle), list);
   EXPECT_TRUE(TakeMessages().empty());
 }
 
