@@ -1,6 +1,8 @@
 // Fuzz target: any text from the Stream Deck application, handled by the real
 // dispatch and plug-in with recorders in place of the session and the sender.
-// Nothing may crash, hang or leak, whatever the text.
+// Nothing may crash, hang or leak, whatever the text, and what the plug-in
+// sends and queues must hold the properties of fuzz_properties.h.
+#include "fuzz/fuzz_properties.h"
 #include "support/recorded_plugin.h"
 
 #include <algorithm>
@@ -39,12 +41,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   }
 #endif
   RecordedPlugin recorded;
+  fuzz::IntroducedContexts contexts;
   // Several messages per input, one per line, so that a key can appear first
   // and then be pressed, changed or inspected.
   std::string::size_type start = 0;
   while (start <= text.size()) {
     const std::string::size_type end = text.find('\n', start);
-    recorded.channel.HandleMessage(text.substr(start, end - start));
+    const std::string message = text.substr(start, end - start);
+    contexts.AddFromEvent(message);
+    recorded.channel.HandleMessage(message);
+    fuzz::CheckSentAndQueued(recorded.session, recorded.commands, contexts);
     if (end == std::string::npos) {
       break;
     }
