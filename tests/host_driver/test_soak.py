@@ -1,4 +1,4 @@
-"""The soak driver against the real plug-in, and against the real plug-in
+"""The host driver's soak command against the real plug-in, and against the real plug-in
 wrapped so that it misbehaves in the ways a soak must catch: output on its
 standard error (a sanitizer's report), a bad exit code, a run too short to
 judge its memory.
