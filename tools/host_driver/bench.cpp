@@ -26,24 +26,14 @@ constexpr std::size_t kSessionMessageLimit = 64u << 20;
 
 void Announce(const std::string &step) { std::cout << "== " << step << std::endl; }
 
-double KiBToMiB(std::uint64_t kib) { return static_cast<double>(kib) / 1024.0; }
-
-// The identifier of the action whose key release sends `command`.
-std::string ActionIdentifier(std::uint32_t command) {
-  return std::string(ActionOfCommand(command).identifier);
-}
-
-// Pseudo-random bytes (xorshift64), every one written: no hole in the file.
+// Pseudo-random bytes, every one written: no hole in the file.
 void WriteFilledFile(const std::string &path, std::uint64_t size) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   std::vector<std::uint64_t> chunk((1u << 20) / sizeof(std::uint64_t));
   std::uint64_t state = 0x9E3779B97F4A7C15ULL;
   for (std::uint64_t written = 0; file && written < size; written += 1u << 20) {
     for (std::uint64_t &word : chunk) {
-      state ^= state << 13;
-      state ^= state >> 7;
-      state ^= state << 17;
-      word = state;
+      word = NextRandom(state);
     }
     const std::uint64_t part = std::min<std::uint64_t>(size - written, 1u << 20);
     file.write(reinterpret_cast<const char *>(chunk.data()), static_cast<std::streamsize>(part));
@@ -52,10 +42,6 @@ void WriteFilledFile(const std::string &path, std::uint64_t size) {
   if (!file) {
     throw DriverFailure("cannot write " + path);
   }
-}
-
-std::chrono::milliseconds GuardOf(const Options &options) {
-  return std::chrono::milliseconds(static_cast<long long>(options.hangGuardSeconds * 1000));
 }
 
 void SleepSeconds(double seconds) {
@@ -82,7 +68,7 @@ struct CheckedReplies {
 class BenchSession : private CheckedReplies, public PluginSession {
 public:
   BenchSession(const Options &options, std::size_t messageLimit)
-      : PluginSession(options.pluginPath, GuardOf(options), messageLimit, replies) {}
+      : PluginSession(options.pluginPath, options.Guard(), messageLimit, replies) {}
 
   ReplyChecker &Replies() { return replies; }
 

@@ -110,4 +110,8 @@ const KeyAction &ActionOfCommand(std::uint32_t command) {
   throw DriverFailure("no key action sends command " + std::to_string(command));
 }
 
+std::string ActionIdentifier(std::uint32_t command) {
+  return std::string(ActionOfCommand(command).identifier);
+}
+
 } // namespace host_driver

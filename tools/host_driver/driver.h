@@ -107,7 +107,8 @@ std::string CompactJson(const Json::Value &value);
 // splitmix64: the next of a fixed pseudo-random sequence kept in `state`.
 std::uint64_t NextRandom(std::uint64_t &state);
 
-// The row of the key action whose key release sends `command`.
+// The row of the key action whose key release sends `command`, and its identifier.
 const KeyAction &ActionOfCommand(std::uint32_t command);
+std::string ActionIdentifier(std::uint32_t command);
 
 } // namespace host_driver

@@ -13,6 +13,8 @@
 
 namespace host_driver {
 
+double KiBToMiB(std::uint64_t kib) { return static_cast<double>(kib) / 1024.0; }
+
 std::string FormatNumber(double value) {
   const double size = std::fabs(value);
   const int decimals = size >= 100 || value == std::floor(value) ? 0 : size >= 10 ? 1 : 2;
@@ -226,9 +228,8 @@ std::vector<std::uint64_t> WindowValues(const std::vector<RssSample> &samples, d
 }
 
 std::string MiB(std::uint64_t kib) {
-  const double mib = static_cast<double>(kib) / 1024.0;
   char text[32];
-  std::snprintf(text, sizeof text, "%.1f MiB", mib);
+  std::snprintf(text, sizeof text, "%.1f MiB", KiBToMiB(kib));
   return text;
 }
 

@@ -41,6 +41,8 @@ std::string MeetsTarget(const Figure &figure);
 // "<= 45 us", ">= 20000 /s", "was 11 ms", or "-".
 std::string TargetText(const Figure &figure);
 
+double KiBToMiB(std::uint64_t kib);
+
 // The value with as many decimals as its size needs.
 std::string FormatNumber(double value);
 

@@ -4,6 +4,7 @@
 
 #include "measures.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,6 +35,10 @@ struct Options {
   std::size_t notifiers = 2; // threads that share the notifications
   std::uint64_t seed = 1;
   MemoryRules memory;
+
+  std::chrono::milliseconds Guard() const {
+    return std::chrono::milliseconds(static_cast<long long>(hangGuardSeconds * 1000));
+  }
 };
 
 // The commands and the options of `command`; of both for any other.

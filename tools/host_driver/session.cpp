@@ -143,34 +143,32 @@ HostServer::Server::connection_ptr HostServer::Connection(const char *purpose) {
   return connection;
 }
 
-void HostServer::Send(const std::string &text) {
-  const websocketpp::lib::error_code error =
-      Connection("send")->send(text, websocketpp::frame::opcode::text);
+namespace {
+
+void ThrowOn(const websocketpp::lib::error_code &error, const std::string &failed) {
   if (error) {
-    throw DriverFailure("cannot send to the plug-in: " + error.message());
+    throw DriverFailure("cannot " + failed + ": " + error.message());
   }
+}
+
+} // namespace
+
+void HostServer::Send(const std::string &text) {
+  ThrowOn(Connection("send")->send(text, websocketpp::frame::opcode::text), "send to the plug-in");
 }
 
 void HostServer::PauseReading() {
-  const websocketpp::lib::error_code error = Connection("pause reading")->pause_reading();
-  if (error) {
-    throw DriverFailure("cannot pause reading: " + error.message());
-  }
+  ThrowOn(Connection("pause reading")->pause_reading(), "pause reading");
 }
 
 void HostServer::ResumeReading() {
-  const websocketpp::lib::error_code error = Connection("resume reading")->resume_reading();
-  if (error) {
-    throw DriverFailure("cannot resume reading: " + error.message());
-  }
+  ThrowOn(Connection("resume reading")->resume_reading(), "resume reading");
 }
 
 void HostServer::Close() {
   websocketpp::lib::error_code error;
   Connection("close")->close(websocketpp::close::status::normal, "", error);
-  if (error) {
-    throw DriverFailure("cannot close the connection: " + error.message());
-  }
+  ThrowOn(error, "close the connection");
 }
 
 std::chrono::nanoseconds HostServer::NetworkThreadCpu() {

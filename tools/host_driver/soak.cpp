@@ -26,11 +26,7 @@ constexpr std::size_t kLagLimit = 256;
 constexpr double kRateShare = 0.9;
 
 // The action of the key whose image is the soak's last reply.
-std::string FinalAction() {
-  return std::string(ActionOfCommand(CommandKind::ChangeAvatar).identifier);
-}
-
-double MiB(std::uint64_t kib) { return static_cast<double>(kib) / 1024.0; }
+std::string FinalAction() { return ActionIdentifier(CommandKind::ChangeAvatar); }
 
 // The desktop application's senders: they send its notifications from its
 // window to the plug-in's notification window at a steady rate, shared among
@@ -110,8 +106,7 @@ private:
 class SoakRun {
 public:
   explicit SoakRun(const Options &options)
-      : mOptions(options), mGuard(static_cast<long long>(options.hangGuardSeconds * 1000)),
-        mPng(ReadFile(options.keyImagePath)),
+      : mOptions(options), mGuard(options.Guard()), mPng(ReadFile(options.keyImagePath)),
         mScript(MakeSoakKeys(options.keyImagePath), options.seed),
         mFrames(SoakFrameTexts(mScript.Keys(), mPng, kFinalContext)),
         mSession(options.pluginPath, mGuard, kMessageLimit, mFrames, options.outputPath) {}
@@ -219,8 +214,8 @@ void SoakRun::Sample(double second, const Notifiers &notifier) {
   if (mSamples.size() % 30 == 0) {
     std::cout << "== " << FormatNumber(second) << " s: " << mSteps << " events, "
               << mLedger.Delivered() << " commands delivered, " << notifier.Sent()
-              << " notifications, VmRSS " << FormatNumber(MiB(mSamples.back().rssKiB)) << " MiB"
-              << std::endl;
+              << " notifications, VmRSS " << FormatNumber(KiBToMiB(mSamples.back().rssKiB))
+              << " MiB" << std::endl;
   }
 }
 
@@ -309,10 +304,10 @@ void SoakRun::AddFigures(const Notifiers &notifier, double exitMs, SoakResult &r
                          std::to_string(mFrames.Count(FrameKind::Inspector))});
   const MemoryVerdict memory = JudgeMemory(mSamples, mOptions.memory);
   figures.push_back({"rss_after_warm_up_mib", "VmRSS after warm-up (median of a window)",
-                     MiB(memory.baselineKiB), "MiB", Goal::None, 0});
+                     KiBToMiB(memory.baselineKiB), "MiB", Goal::None, 0});
   figures.push_back({"rss_end_mib", "VmRSS at the end (median of the last window)",
-                     MiB(memory.endKiB), "MiB", Goal::AtMost,
-                     MiB(memory.baselineKiB + memory.allowedKiB), memory.explanation});
+                     KiBToMiB(memory.endKiB), "MiB", Goal::AtMost,
+                     KiBToMiB(memory.baselineKiB + memory.allowedKiB), memory.explanation});
   figures.push_back(
       {"exit_ms", "exit after the host closes the connection", exitMs, "ms", Goal::None, 0});
   if (!memory.flat) {
