@@ -184,6 +184,7 @@ std::size_t SoakRun::CalibrateKey() const {
   }
   throw DriverFailure("no calibrate key");
 }
+
 // Every key appears, and a release of the calibrate key tells the driver
 // the plug-in's notification window: the sender of its commands.
 void SoakRun::Begin() {
