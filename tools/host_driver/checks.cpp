@@ -140,7 +140,6 @@ void SoakFrames::OnText(const std::string &text, Clock::time_point) {
     const std::lock_guard<std::mutex> lock(mMutex);
     ++mCounts[static_cast<std::size_t>(found->second)];
     ++mFrames;
-    mBytes += text.size();
   }
   mChanged.notify_all();
 }
@@ -169,11 +168,6 @@ std::size_t SoakFrames::Count(FrameKind kind) const {
 std::uint64_t SoakFrames::Frames() const {
   const std::lock_guard<std::mutex> lock(mMutex);
   return mFrames;
-}
-
-std::uint64_t SoakFrames::Bytes() const {
-  const std::lock_guard<std::mutex> lock(mMutex);
-  return mBytes;
 }
 
 bool SoakFrames::WaitForCount(FrameKind kind, std::size_t count, std::chrono::milliseconds limit) {

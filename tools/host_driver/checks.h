@@ -72,7 +72,6 @@ public:
 
   std::size_t Count(FrameKind kind) const;
   std::uint64_t Frames() const;
-  std::uint64_t Bytes() const;
   // Waits up to `limit` until `count` frames of `kind` have arrived; false
   // when they have not, or on a fault.
   bool WaitForCount(FrameKind kind, std::size_t count, std::chrono::milliseconds limit);
@@ -82,7 +81,6 @@ private:
   // Guarded by mMutex.
   std::array<std::size_t, kFrameKinds> mCounts{};
   std::uint64_t mFrames = 0;
-  std::uint64_t mBytes = 0;
   bool mClosing = false;
 };
 

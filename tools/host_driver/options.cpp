@@ -15,6 +15,24 @@ struct OptionRow {
   Reader read;
 };
 
+// A count in decimal digits; false for anything else (a sign included).
+bool ReadCount(const std::string &text, std::size_t &count) {
+  char *end = nullptr;
+  const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || text[0] == '-') {
+    return false;
+  }
+  count = static_cast<std::size_t>(value);
+  return true;
+}
+
+// A number of seconds, 0 or more; false for anything else.
+bool ReadSeconds(const std::string &text, double &seconds) {
+  char *end = nullptr;
+  seconds = std::strtod(text.c_str(), &end);
+  return !text.empty() && *end == '\0' && seconds >= 0;
+}
+
 bool ReadPositive(const std::string &text, double &value) {
   return ReadSeconds(text, value) && value > 0;
 }
@@ -160,22 +178,6 @@ std::string UsageText(const std::string &command) {
     return kSoakUsage + OptionsText(command);
   }
   return kBenchUsage + OptionsText(kBench) + kSoakUsage + OptionsText(kSoak);
-}
-
-bool ReadCount(const std::string &text, std::size_t &count) {
-  char *end = nullptr;
-  const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || text[0] == '-') {
-    return false;
-  }
-  count = static_cast<std::size_t>(value);
-  return true;
-}
-
-bool ReadSeconds(const std::string &text, double &seconds) {
-  char *end = nullptr;
-  seconds = std::strtod(text.c_str(), &end);
-  return !text.empty() && *end == '\0' && seconds >= 0;
 }
 
 bool ParseOptions(int argc, const char *const argv[], Options &options, std::string &error) {

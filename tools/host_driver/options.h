@@ -44,11 +44,6 @@ struct Options {
 // The commands and the options of `command`; of both for any other.
 std::string UsageText(const std::string &command);
 
-// A count in decimal digits; false for anything else (a sign included).
-bool ReadCount(const std::string &text, std::size_t &count);
-// A number of seconds, 0 or more; false for anything else.
-bool ReadSeconds(const std::string &text, double &seconds);
-
 // Reads argv, "COMMAND PLUGIN --name value ...", into `options` (whose fields
 // start as the defaults). Returns false with `error` set on a mistake.
 bool ParseOptions(int argc, const char *const argv[], Options &options, std::string &error);
