@@ -44,6 +44,11 @@ TEST(Options, MistakesAreRefused) {
   EXPECT_FALSE(Parse({"plugin", "--image-mib", "1,,2"}, options));
   EXPECT_FALSE(Parse({"plugin", "--hang-guard", "0"}, options));
   EXPECT_FALSE(Parse({"plugin", "--unknown", "1"}, options));
+  EXPECT_FALSE(Parse({"plugin", "--seconds", "130"}, options)); // the soak command's
+  const char *const otherCommand[] = {"zorvane-host-driver", "measure", "plugin"};
+  std::string error;
+  EXPECT_FALSE(host_driver::ParseOptions(3, otherCommand, options, error));
+  EXPECT_EQ(error, "unknown command: measure");
 }
 
 } // namespace
