@@ -1,6 +1,8 @@
-// The soak's checks of what the plug-in sends: every frame to the host must be
-// one that some event or notification of the soak can cause, byte for byte;
-// every command from a key release must reach the desktop window, in order.
+// The checks of what the plug-in sends. The benchmark's: every reply it counts
+// must equal its expected text byte for byte, in order. The soak's: every
+// frame to the host must be one that some event or notification of the soak
+// can cause, byte for byte; every command from a key release must reach the
+// desktop window, in order.
 #pragma once
 
 #include "messages.h"
@@ -43,6 +45,7 @@ private:
   Clock::time_point mLastArrival;
 };
 
+// The kinds of frame that the soak tells apart.
 enum class FrameKind {
   KeyImage,       // setImage of a key other than a quick-slot key: only events cause it
   QuickslotImage, // setImage of a quick-slot key: events and notifications cause it

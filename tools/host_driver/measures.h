@@ -16,6 +16,7 @@
 namespace host_driver {
 
 // The measured figures: a table for people, JSON for tools.
+
 // How a figure compares with its target: at most, at least, reported next to
 // the value it had before the hot-path work, or reported alone.
 enum class Goal { AtMost, AtLeast, Report, None };
@@ -56,6 +57,7 @@ double Percentile(std::vector<double> values, double fraction);
 // What the kernel knows about the plug-in process: memory from
 // /proc/<pid>/status, and per thread the run time (schedstat, in ns) and the
 // context switches (status), from /proc/<pid>/task/<tid>/.
+
 // The number of a "Name:   1234 kB" line of a status text; nullopt when the
 // line is missing or holds no number.
 std::optional<std::uint64_t> StatusField(const std::string &statusText, const std::string &name);

@@ -1,6 +1,6 @@
 // The messages of the Stream Deck link as the driver writes them: the events
-// it sends, as the Stream Deck application writes them, and the texts that
-// the plug-in must send, written by the product's own JSON writer.
+// it sends, compact JSON as the Stream Deck application writes them, and the
+// texts that the plug-in must send, written by the product's own JSON writer.
 #pragma once
 
 #include "driver.h"
@@ -13,8 +13,6 @@
 
 namespace host_driver {
 
-// The events that the driver sends, as the Stream Deck application writes
-// them: compact JSON with the key's action, context, device and payload.
 // willAppear, willDisappear, didReceiveSettings, keyDown or keyUp of a key at
 // `position` on a 8 x 4 device with `settings` (key presses carry none).
 std::string KeyEvent(const std::string &event, const std::string &action,
@@ -34,11 +32,7 @@ std::string ApplicationEvent(bool launched, const std::string &application);
 // Settings that name a key image file.
 Json::Value ImageSettings(const std::string &path);
 
-// The texts that the plug-in must send, written by the product's own JSON
-// writer, and the check of every reply the driver counts: each must equal its
-// expected text byte for byte, in order.
-// The registration frame: {"event":<registerEvent>,"uuid":<uuid>} as the
-// JSON library's styled writer lays it out.
+// The registration frame: {"event":<registerEvent>,"uuid":<uuid>}.
 std::string RegistrationText(const std::string &registerEvent, const std::string &uuid);
 
 // The setImage that shows `fileBytes` (a PNG file's content) on the key

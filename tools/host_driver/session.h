@@ -20,15 +20,15 @@
 
 namespace host_driver {
 
-// The Stream Deck application's side of the link: a WebSocket server on an
-// ephemeral loopback port that takes one connection (the plug-in's), keeps
-// its first text frame as the registration, and hands every later frame to
-// a frame sink. Runs its own network thread.
 struct Registration {
   std::string text;
   Clock::time_point arrival;
 };
 
+// The Stream Deck application's side of the link: a WebSocket server on an
+// ephemeral loopback port that takes one connection (the plug-in's), keeps
+// its first text frame as the registration, and hands every later frame to
+// a frame sink. Runs its own network thread.
 class HostServer {
 public:
   using Server = websocketpp::server<websocketpp::config::asio>;
@@ -87,10 +87,7 @@ private:
   std::thread mThread;
 };
 
-// One plug-in process, launched as the Stream Deck application launches it,
-// connected to the driver's host server and registered. Its frames after the
-// registration go to the sink that the caller owns.
-// The process: started with its arguments, standard input from /dev/null,
+// The plug-in process: started with its arguments, standard input from /dev/null,
 // the driver's environment, and the driver's standard output and error
 // unless a file is named for them. Whatever happens to the run, a process
 // still running when its object goes away is killed and reaped.
@@ -122,6 +119,9 @@ private:
 // "exit code 0", "signal 9 (Killed)".
 std::string DescribeWaitStatus(int status);
 
+// One plug-in process, launched as the Stream Deck application launches it,
+// connected to the driver's host server and registered. Its frames after the
+// registration go to the sink that the caller owns.
 class PluginSession {
 public:
   // Starts the plug-in at `pluginPath` and waits up to `guard` for its
@@ -152,8 +152,6 @@ private:
   Registration mRegistration;
 };
 
-// The desktop application's window, owned by the driver: "ZORVANEDESKTOP" on
-// a thread of its own. Every command that reaches it is timestamped on arrival.
 struct ReceivedCommand {
   std::uint64_t kind = 0;
   std::uint32_t size = 0;
@@ -163,6 +161,8 @@ struct ReceivedCommand {
   Clock::time_point arrival;
 };
 
+// The desktop application's window, owned by the driver: "ZORVANEDESKTOP" on
+// a thread of its own. Every command that reaches it is timestamped on arrival.
 class DesktopWindow {
 public:
   // Opens the window; throws DriverFailure when it cannot. One at a time.
