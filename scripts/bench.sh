@@ -24,5 +24,5 @@ echo "== micro-benchmarks"
 "$build_dir/bench/zorvane-micro-bench"
 
 echo "== the plug-in process, driven as the Stream Deck application drives it"
-"$build_dir/tools/bench_host/zorvane-bench-host" "$build_dir/zorvaneplugin" \
+"$build_dir/tools/host_driver/zorvane-host-driver" bench "$build_dir/zorvaneplugin" \
   --json "$build_dir/figures.json" "$@"

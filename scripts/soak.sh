@@ -15,6 +15,24 @@ set -euo pipefail
 repo_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds=${1:-300}
 [[ $# -gt 0 ]] && shift
+# The memory verdict compares the window after the warm-up with the last
+# window (60 s and 30 s unless the options say otherwise): a shorter run
+# could only end as "not judged", so it is refused before anything is built.
+warm_up=60 window=30
+options=("$@")
+for ((i = 0; i + 1 < ${#options[@]}; i++)); do
+  case ${options[i]} in
+    --warm-up) warm_up=${options[i + 1]} ;;
+    --window) window=${options[i + 1]} ;;
+  esac
+done
+needed=$(awk -v w="$warm_up" -v n="$window" 'BEGIN { x = w + 2 * n; print (x == int(x)) ? x : int(x) + 1 }')
+if ! [[ $seconds =~ ^[0-9]+([.][0-9]+)?$ ]] || ! awk -v s="$seconds" -v n="$needed" 'BEGIN { exit !(s >= n) }'; then
+  echo "soak: FAILED: the memory verdict needs a run of at least $needed s (a warm-up of" \
+    "$warm_up s and two windows of $window s); got '$seconds'" >&2
+  echo "usage: scripts/soak.sh [seconds] [driver options...]" >&2
+  exit 2
+fi
 cd "$repo_dir"
 "$repo_dir/scripts/install-deps.sh"
 
@@ -47,7 +65,7 @@ soak() {
   local dir="$repo_dir/$1" status=0
   shift
   local log="$dir/soak.log" output="$dir/plugin-output.txt"
-  "$dir/tools/bench_host/zorvane-soak" "$dir/zorvaneplugin" --seconds "$seconds" \
+  "$dir/tools/host_driver/zorvane-host-driver" soak "$dir/zorvaneplugin" --seconds "$seconds" \
     --plugin-output "$output" "$@" 2>&1 | tee "$log" || status=$?
   if grep -qsE 'Sanitizer|runtime error:' "$log" "$output"; then
     echo "soak: FAILED: a sanitizer reported (see $log and $output)" >&2

@@ -8,9 +8,9 @@ its centre, measured in pixels, mapped onto 0..1. That gives smooth edges at
 every size from one description, so the 20-pixel action icon and the
 512-pixel plug-in icon are the same drawing.
 
-Only the standard library is used; the PNG files are written directly
-(8-bit RGBA, no interlacing, filter 0 on every row, no time stamps), so the
-output depends only on this script.
+Only the standard library is used; the PNG files (8-bit RGBA, filter 0 on
+every row) are written by the tools' own writer, tools/support/png.py, so
+the output depends only on these scripts and the zlib version.
 
 usage: make_icons.py [images-folder]
        (default: the images folder of the bundle source)
@@ -20,10 +20,11 @@ from __future__ import annotations
 
 import math
 import os
-import struct
 import sys
-import zlib
 from typing import Callable, Dict, List, Sequence, Tuple
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from support.png import png_file, unfiltered_rows  # noqa: E402  (the tools' folder first)
 
 Sdf = Callable[[float, float], float]
 Rgba = Tuple[int, int, int, int]
@@ -290,18 +291,6 @@ def render(size: int, layers: List[Tuple[Sdf, Paint]]) -> bytes:
     return bytes(out)
 
 
-def png(size: int, rgba: bytes) -> bytes:
-    def chunk(kind: bytes, data: bytes) -> bytes:
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
-
-    stride = size * 4
-    raw = b"".join(b"\0" + rgba[row * stride:(row + 1) * stride] for row in range(size))
-    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
-            + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
-
-
 # --- the bundle's pictures ---------------------------------------------------
 
 def write_pair(out_dir: str, name: str, size: int, layers: List[Tuple[Sdf, Paint]]) -> None:
@@ -310,7 +299,7 @@ def write_pair(out_dir: str, name: str, size: int, layers: List[Tuple[Sdf, Paint
     for scale, suffix in ((1, ""), (2, "@2x")):
         pixels = size * scale
         with open(os.path.join(out_dir, f"{name}{suffix}.png"), "wb") as f:
-            f.write(png(pixels, render(pixels, layers)))
+            f.write(png_file(pixels, pixels, 4, unfiltered_rows(render(pixels, layers), pixels * 4)))
 
 
 def key_layers(name: str, glyph: str, dim: bool) -> List[Tuple[Sdf, Paint]]:

@@ -25,16 +25,16 @@
 // {"event":"command","kind":...,"cbData":...,"data":...,"bytes":...,"sender":...},
 // {"event":"notified","result":...}, {"event":"vanished"}, {"event":"error","reason":...}.
 #include "platform/platform.h"
+#include "tools/support/window_thread.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <future>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -85,48 +85,6 @@ std::intptr_t OnCommand(platform::WindowHandle sender, const platform::CopyData 
   return 1;
 }
 
-// A titled window served by a thread of its own.
-class Window {
-public:
-  explicit Window(std::string title) : mTitle(std::move(title)) {}
-  ~Window() { Close(); }
-
-  platform::WindowHandle Open() {
-    if (mThread.joinable()) {
-      return mHandle;
-    }
-    std::promise<platform::WindowHandle> created;
-    std::future<platform::WindowHandle> handle = created.get_future();
-    mThread = std::thread([this, &created] {
-      const platform::WindowHandle window = platform::CreateTitledWindow(mTitle, OnCommand);
-      created.set_value(window);
-      if (window != nullptr) {
-        platform::RunMessageLoop();
-      }
-    });
-    mHandle = handle.get();
-    if (mHandle == nullptr) {
-      mThread.join();
-    }
-    return mHandle;
-  }
-
-  void Close() {
-    if (mThread.joinable()) {
-      platform::PostCloseRequest(mHandle);
-      mThread.join();
-      mHandle = nullptr;
-    }
-  }
-
-  platform::WindowHandle Handle() const { return mHandle; }
-
-private:
-  std::string mTitle;
-  std::thread mThread;
-  platform::WindowHandle mHandle = nullptr;
-};
-
 bool ParseNumber(const std::string &text, std::uint64_t &value) {
   if (text.empty()) {
     return false;
@@ -138,10 +96,10 @@ bool ParseNumber(const std::string &text, std::uint64_t &value) {
 
 class StandIn {
 public:
-  explicit StandIn(const std::string &title) : mDesktop(title) {}
+  explicit StandIn(std::string title) : mTitle(std::move(title)) {}
 
   bool Appear() {
-    const platform::WindowHandle handle = mDesktop.Open();
+    const platform::WindowHandle handle = Open(mDesktop, mTitle);
     if (handle == nullptr) {
       Print(R"({"event":"error","reason":"cannot create the window"})");
       return false;
@@ -151,7 +109,7 @@ public:
   }
 
   void Vanish() {
-    mDesktop.Close();
+    mDesktop.reset();
     Print(R"({"event":"vanished"})");
   }
 
@@ -199,17 +157,26 @@ public:
   }
 
   void Quit() {
-    mDesktop.Close();
-    mOther.Close();
+    mDesktop.reset();
+    mOther.reset();
   }
 
 private:
+  // The window, opened on a thread of its own unless it is open already.
+  static platform::WindowHandle Open(std::optional<WindowThread> &window,
+                                     const std::string &title) {
+    if (!window || window->Handle() == nullptr) {
+      window.emplace(title, OnCommand);
+    }
+    return window->Handle();
+  }
+
   bool ChooseSender(const std::string &mode, platform::WindowHandle &sender) {
     std::uint64_t claimed = 0;
     if (mode == "self") {
-      sender = mDesktop.Handle();
+      sender = mDesktop ? mDesktop->Handle() : nullptr;
     } else if (mode == "other") {
-      sender = mOther.Open();
+      sender = Open(mOther, "ZORVANEOTHER");
     } else if (mode == "none") {
       sender = nullptr;
     } else if (mode.compare(0, 2, "0x") == 0 && ParseNumber(mode, claimed)) {
@@ -225,8 +192,9 @@ private:
     return gLastSender;
   }
 
-  Window mDesktop;
-  Window mOther{"ZORVANEOTHER"};
+  const std::string mTitle;
+  std::optional<WindowThread> mDesktop;
+  std::optional<WindowThread> mOther;
 };
 
 } // namespace

@@ -26,14 +26,13 @@ that says what was missing.
 import base64
 import json
 import os
-import struct
 import sys
 import tempfile
-import zlib
 from contextlib import ExitStack
 from dataclasses import dataclass
 
 from desktop_standin import DesktopStandIn, command_value
+from support.png import png_file
 
 from .host import StreamDeckHost, plugin_environment, runs_under_wine
 from .styled import registration_text
@@ -100,13 +99,7 @@ def describe_command(kind: int, value) -> str:
 
 def png_image(width: int, height: int, rgb: tuple) -> bytes:
     """A PNG file of one colour."""
-
-    def chunk(tag: bytes, data: bytes) -> bytes:
-        return struct.pack(">I", len(data)) + tag + data + struct.pack(">I", zlib.crc32(tag + data))
-
-    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)  # 8-bit RGB
-    rows = (b"\0" + bytes(rgb) * width) * height
-    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b"")
+    return png_file(width, height, 3, (b"\0" + bytes(rgb) * width) * height)
 
 
 def session_environment(plugin_cmd, desktop_cmd, runtime_dir: str) -> dict:

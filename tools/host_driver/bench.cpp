@@ -1,0 +1,308 @@
+#include "runs.h"
+
+#include "checks.h"
+#include "measures.h"
+#include "messages.h"
+#include "session.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <thread>
+#include <vector>
+
+namespace host_driver {
+namespace {
+
+using Milliseconds = std::chrono::duration<double, std::milli>;
+
+const char kBroadcastContext[] = "BENCHBROADCAST";
+// The image keys fill positions 0..30 of an 8 x 4 device; the broadcast key is the last one.
+constexpr std::size_t kImageKeys = 31;
+constexpr int kBroadcastPosition = 31;
+constexpr std::size_t kSessionMessageLimit = 64u << 20;
+
+void Announce(const std::string &step) { std::cout << "== " << step << std::endl; }
+
+// Pseudo-random bytes, every one written: no hole in the file.
+void WriteFilledFile(const std::string &path, std::uint64_t size) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  std::vector<std::uint64_t> chunk((1u << 20) / sizeof(std::uint64_t));
+  std::uint64_t state = 0x9E3779B97F4A7C15ULL;
+  for (std::uint64_t written = 0; file && written < size; written += 1u << 20) {
+    for (std::uint64_t &word : chunk) {
+      word = NextRandom(state);
+    }
+    const std::uint64_t part = std::min<std::uint64_t>(size - written, 1u << 20);
+    file.write(reinterpret_cast<const char *>(chunk.data()), static_cast<std::streamsize>(part));
+  }
+  file.close();
+  if (!file) {
+    throw DriverFailure("cannot write " + path);
+  }
+}
+
+void SleepSeconds(double seconds) {
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+// The replies to events 0..count-1 of a burst, event i naming key KeyOfEvent(i).
+std::vector<const std::string *> RepliesInOrder(const std::vector<std::string> &replies,
+                                                std::size_t count) {
+  std::vector<const std::string *> ordered(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    ordered[i] = &replies[KeyOfEvent(i, replies.size())];
+  }
+  return ordered;
+}
+
+// The replies of a benchmark session, made before the session that hands
+// them its frames.
+struct CheckedReplies {
+  ReplyChecker replies;
+};
+
+// A plug-in session whose every reply is checked byte for byte, in order.
+class BenchSession : private CheckedReplies, public PluginSession {
+public:
+  BenchSession(const Options &options, std::size_t messageLimit)
+      : PluginSession(options.pluginPath, options.Guard(), messageLimit, replies) {}
+
+  ReplyChecker &Replies() { return replies; }
+
+  // Sends `count` settings events, event i for key KeyOfEvent(i), expecting
+  // the matching setImage replies in the same order.
+  void SendBurst(const std::vector<std::string> &events, const std::vector<std::string> &texts,
+                 std::size_t count) {
+    replies.Expect(RepliesInOrder(texts, count));
+    for (std::size_t i = 0; i < count; ++i) {
+      Server().Send(events[KeyOfEvent(i, events.size())]);
+    }
+  }
+};
+
+// The keys of the session: each shows the key image, and each has its
+// settings event and the setImage that answers it.
+struct ImageKeys {
+  std::vector<std::string> appear;
+  std::vector<std::string> settings;
+  std::vector<std::string> replies;
+
+  explicit ImageKeys(const std::string &imagePath) {
+    const std::string png = ReadFile(imagePath);
+    const std::string action = ActionIdentifier(CommandKind::ChangeAvatar);
+    for (std::size_t key = 0; key < kImageKeys; ++key) {
+      char context[32];
+      std::snprintf(context, sizeof context, "BENCHKEY%02zu", key);
+      const int position = static_cast<int>(key);
+      appear.push_back(KeyEvent("willAppear", action, context, position));
+      settings.push_back(
+          KeyEvent("didReceiveSettings", action, context, position, ImageSettings(imagePath)));
+      replies.push_back(SetImageText(context, png));
+    }
+  }
+};
+
+void MeasureStartUp(BenchSession &session, std::vector<Figure> &figures) {
+  const Memory memory = ReadMemory(session.Pid());
+  const std::size_t threads = SampleThreads(session.Pid()).size();
+  figures.push_back({"startup_ms", "start-up, launch to registration", session.StartUpMs(), "ms",
+                     Goal::Report, 11});
+  figures.push_back({"rss_after_registration_mib", "VmRSS after registration",
+                     KiBToMiB(memory.rssKiB), "MiB", Goal::Report, 4.3});
+  figures.push_back({"threads_after_registration", "threads after registration",
+                     static_cast<double>(threads), "", Goal::Report, 3});
+}
+
+void MeasureIdle(BenchSession &session, const Options &options, std::vector<Figure> &figures) {
+  if (options.idleSeconds <= 0) {
+    return;
+  }
+  Announce("idle for " + FormatNumber(options.idleSeconds) + " s");
+  SleepSeconds(0.2); // what start-up left to do is not idling
+  const ProcessSample before = SampleThreads(session.Pid());
+  SleepSeconds(options.idleSeconds);
+  const Usage usage = UsageBetween(before, SampleThreads(session.Pid()));
+  figures.push_back({"idle_wakeups",
+                     "wake-ups in " + FormatNumber(options.idleSeconds) +
+                         " s idle (context switches, all threads)",
+                     static_cast<double>(usage.switches), "", Goal::Report, 1});
+}
+
+std::string EndedThreadsNote(const Usage &usage) {
+  return usage.endedThreads == 0 ? std::string()
+                                 : std::to_string(usage.endedThreads) +
+                                       " thread(s) ended during the phase; part of their time "
+                                       "is missing";
+}
+
+void MeasureSequential(BenchSession &session, const ImageKeys &keys, const Options &options,
+                       std::vector<Figure> &figures) {
+  const std::size_t count = options.sequential;
+  if (count == 0) {
+    return;
+  }
+  Announce("sequential round trips: " + std::to_string(count));
+  session.Replies().Expect(RepliesInOrder(keys.replies, count));
+  const ProcessSample before = SampleThreads(session.Pid());
+  for (std::size_t i = 0; i < count; ++i) {
+    session.Server().Send(keys.settings[KeyOfEvent(i, kImageKeys)]);
+    session.Replies().WaitForCount(i + 1, session.Guard());
+  }
+  const Usage usage = UsageBetween(before, SampleThreads(session.Pid()));
+  figures.push_back(Figure{"cpu_per_event_sequential_us",
+                           "plug-in CPU per event, sequential round trips",
+                           static_cast<double>(usage.runNs) / 1000.0 / static_cast<double>(count),
+                           "us", Goal::AtMost, 45, EndedThreadsNote(usage)});
+}
+
+void MeasurePipelined(BenchSession &session, const ImageKeys &keys, const Options &options,
+                      std::vector<Figure> &figures) {
+  const std::size_t count = options.pipelined;
+  if (count == 0) {
+    return;
+  }
+  Announce("pipelined: " + std::to_string(count) + " events sent at once");
+  const ProcessSample before = SampleThreads(session.Pid());
+  const std::chrono::nanoseconds hostBefore = session.Server().NetworkThreadCpu();
+  const Clock::time_point start = Clock::now();
+  session.SendBurst(keys.settings, keys.replies, count);
+  session.Replies().WaitForCount(count, session.Guard());
+  const double seconds =
+      std::chrono::duration<double>(session.Replies().LastArrival() - start).count();
+  const Usage usage = UsageBetween(before, SampleThreads(session.Pid()));
+  const double hostBusy =
+      std::chrono::duration<double>(session.Server().NetworkThreadCpu() - hostBefore).count();
+  const Memory memory = ReadMemory(session.Pid());
+  figures.push_back(Figure{"cpu_per_event_pipelined_us",
+                           "plug-in CPU per event, " + std::to_string(count) + " pipelined",
+                           static_cast<double>(usage.runNs) / 1000.0 / static_cast<double>(count),
+                           "us", Goal::AtMost, 40, EndedThreadsNote(usage)});
+  figures.push_back({"pipelined_replies_per_s", "pipelined replies per second",
+                     static_cast<double>(count) / seconds, "/s", Goal::AtLeast, 20000});
+  figures.push_back({"host_busy_during_burst_percent",
+                     "host's network thread busy during the burst", 100.0 * hostBusy / seconds, "%",
+                     Goal::None, 0});
+  figures.push_back({"rss_after_burst_mib", "VmRSS after the pipelined burst",
+                     KiBToMiB(memory.rssKiB), "MiB", Goal::AtMost, 16});
+}
+
+void MeasureStalled(BenchSession &session, const ImageKeys &keys, const Options &options,
+                    std::vector<Figure> &figures) {
+  const std::size_t count = options.stalled;
+  if (count == 0) {
+    return;
+  }
+  Announce("stalled: the host stops reading for " + FormatNumber(options.stallSeconds) +
+           " s while it sends " + std::to_string(count) + " events");
+  // A read already waiting when the pause begins still completes: at most
+  // one read buffer (16 KiB) of replies is taken during the stall.
+  session.Server().PauseReading();
+  const Clock::time_point paused = Clock::now();
+  session.SendBurst(keys.settings, keys.replies, count);
+  std::this_thread::sleep_until(paused + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(options.stallSeconds)));
+  const Memory memory = ReadMemory(session.Pid());
+  const std::size_t readDuringStall = session.Replies().Received();
+  session.Server().ResumeReading();
+  session.Replies().WaitForCount(count, session.Guard());
+  figures.push_back(
+      {"rss_stalled_mib",
+       "VmRSS at the end of a " + FormatNumber(options.stallSeconds) + " s stall",
+       KiBToMiB(memory.rssKiB), "MiB", Goal::AtMost, 24,
+       std::to_string(readDuringStall) +
+           " replies read during the stall; all arrived in order once reading resumed"});
+}
+
+void MeasureKeyRelease(BenchSession &session, const Options &options,
+                       std::vector<Figure> &figures) {
+  if (options.presses == 0) {
+    return;
+  }
+  Announce("key releases to the desktop window: " + std::to_string(options.presses));
+  DesktopWindow desktop;
+  const std::string action = ActionIdentifier(CommandKind::Broadcast);
+  session.Server().Send(KeyEvent("willAppear", action, kBroadcastContext, kBroadcastPosition));
+  const std::string keyUp = KeyEvent("keyUp", action, kBroadcastContext, kBroadcastPosition);
+  std::vector<double> latencies;
+  for (std::size_t i = 0; i < options.presses; ++i) {
+    // Presses come apart, as a hand makes them: each one finds the plug-in idle.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const Clock::time_point sent = Clock::now();
+    session.Server().Send(keyUp);
+    const ReceivedCommand command = desktop.WaitForCommand(session.Guard());
+    if (command.kind != CommandKind::Broadcast || command.size != 0 || command.hasData) {
+      throw DriverFailure("key release " + std::to_string(i + 1) +
+                          ": the desktop window got kind " + std::to_string(command.kind) +
+                          " with " + std::to_string(command.size) +
+                          " bytes, expected the broadcast command (0x80000) without data");
+    }
+    latencies.push_back(Milliseconds(command.arrival - sent).count());
+  }
+  session.Replies().ThrowIfFault();
+  figures.push_back({"keyup_latency_median_ms", "key release to the desktop window, median",
+                     Percentile(latencies, 0.5), "ms", Goal::Report, 0.12});
+  figures.push_back({"keyup_latency_p99_ms", "key release to the desktop window, p99",
+                     Percentile(latencies, 0.99), "ms", Goal::Report, 0.31});
+}
+
+void RunImagePeak(const Options &options, std::size_t mib, const std::string &folder,
+                  std::vector<Figure> &figures) {
+  Announce("peak memory for one " + std::to_string(mib) + " MiB key image (fresh plug-in)");
+  const std::string path = folder + "/key-" + std::to_string(mib) + "MiB.png";
+  const std::uint64_t size = static_cast<std::uint64_t>(mib) << 20;
+  WriteFilledFile(path, size);
+  const std::string context = "BENCHLARGEKEY";
+  const std::string expected = SetImageText(context, ReadFile(path));
+  BenchSession session(options, expected.size() + 4096);
+  const std::string action = ActionIdentifier(CommandKind::ChangeAvatar);
+  session.Server().Send(KeyEvent("willAppear", action, context, 0));
+  SleepSeconds(0.2); // the key is recorded; nothing is sent for a key without image
+  const Memory before = ReadMemory(session.Pid());
+  session.Replies().Expect({&expected});
+  session.Server().Send(KeyEvent("didReceiveSettings", action, context, 0, ImageSettings(path)));
+  session.Replies().WaitForCount(1, session.Guard());
+  const Memory after = ReadMemory(session.Pid());
+  session.CloseAndTimeExit();
+  std::remove(path.c_str());
+  const double grown = static_cast<double>(after.hwmKiB - before.hwmKiB) * 1024.0;
+  figures.push_back(
+      {"image_peak_multiple_" + std::to_string(mib) + "mib",
+       "peak memory for one " + std::to_string(mib) + " MiB key image, multiple of its size",
+       grown / static_cast<double>(size), "x", Goal::AtMost, 3,
+       "VmHWM " + FormatNumber(KiBToMiB(before.hwmKiB)) + " -> " +
+           FormatNumber(KiBToMiB(after.hwmKiB)) + " MiB"});
+}
+
+} // namespace
+
+void RunSession(const Options &options, std::vector<Figure> &figures) {
+  const ImageKeys keys(options.keyImagePath);
+  Announce("start-up of " + options.pluginPath);
+  BenchSession session(options, kSessionMessageLimit);
+  MeasureStartUp(session, figures);
+  MeasureIdle(session, options, figures);
+  for (const std::string &appear : keys.appear) {
+    session.Server().Send(appear);
+  }
+  MeasureSequential(session, keys, options, figures);
+  MeasurePipelined(session, keys, options, figures);
+  MeasureStalled(session, keys, options, figures);
+  MeasureKeyRelease(session, options, figures);
+  const Memory end = ReadMemory(session.Pid());
+  figures.push_back({"hwm_session_mib", "VmHWM at the end of the session", KiBToMiB(end.hwmKiB),
+                     "MiB", Goal::None, 0});
+  figures.push_back({"exit_ms", "exit after the host closes the connection",
+                     session.CloseAndTimeExit(), "ms", Goal::Report, 22});
+}
+
+void RunImagePeaks(const Options &options, const std::string &folder,
+                   std::vector<Figure> &figures) {
+  for (const std::size_t mib : options.imageMiB) {
+    RunImagePeak(options, mib, folder, figures);
+  }
+}
+
+} // namespace host_driver

@@ -1,0 +1,287 @@
+#include "soak_script.h"
+
+#include "messages.h"
+
+namespace host_driver {
+namespace {
+
+Json::Value Settings(const Json::Value &value, const std::string &image) {
+  Json::Value settings(Json::objectValue);
+  if (!value.isNull()) {
+    settings["value"] = value;
+  }
+  if (!image.empty()) {
+    settings["image"] = image;
+  }
+  return settings;
+}
+
+// One row per key, named by the command its release sends; the settings to
+// switch between are added below.
+const struct {
+  std::uint32_t command;
+  const char *context;
+} kKeys[] = {
+    {CommandKind::Broadcast, "SOAKBROADCAST0"},
+    {CommandKind::Broadcast, "SOAKBROADCAST1"},
+    {CommandKind::Calibrate, "SOAKCALIBRATE"},
+    {CommandKind::SpecialAction, "SOAKSPECIAL"},
+    {CommandKind::Pose, "SOAKPOSE0"},
+    {CommandKind::Pose, "SOAKPOSE1"},
+    {CommandKind::Pose, "SOAKPOSE2"},
+    {CommandKind::Idle, "SOAKIDLE"},
+    {CommandKind::Emote, "SOAKEMOTE"},
+    {CommandKind::Quickslot, "SOAKQUICK0"},
+    {CommandKind::Quickslot, "SOAKQUICK1"},
+    {CommandKind::ChangeAvatar, "SOAKAVATAR"},
+    {CommandKind::ChangeBackground, "SOAKBACKGROUND"},
+};
+
+std::vector<Json::Value> SettingsChoices(const KeyAction &row, const std::string &context,
+                                         std::size_t index, const std::string &image) {
+  const auto number = static_cast<int>(index);
+  switch (row.keyValue) {
+  case KeyValue::Integer:
+    return {Settings(number % 3, ""), Settings(number % 3 + 1, image), Settings(Json::Value(), "")};
+  case KeyValue::Text:
+    return {Settings(std::to_string(number % 2 + 1), image), Settings("item-" + context, ""),
+            Settings("", image), Settings(7, "")};
+  case KeyValue::None:
+    break;
+  }
+  return {Settings(Json::Value(), ""), Settings(Json::Value(), image)};
+}
+
+// The command text as it reaches the desktop window, with its terminating NUL.
+std::string Sent(const std::string &text) { return text + std::string(1, '\0'); }
+
+const Json::Value &StoredSettings(const SoakKey &key) {
+  static const Json::Value none;
+  return key.stored ? key.settingsChoices[key.settings] : none;
+}
+
+bool ShowsImage(const SoakKey &key) {
+  return key.stored && !StoredSettings(key)["image"].asString().empty();
+}
+
+} // namespace
+
+std::vector<SoakKey> MakeSoakKeys(const std::string &imagePath) {
+  std::vector<SoakKey> keys;
+  for (const auto &row : kKeys) {
+    SoakKey key;
+    key.row = &ActionOfCommand(row.command);
+    key.action = std::string(key.row->identifier);
+    key.context = row.context;
+    key.position = static_cast<int>(keys.size());
+    key.settingsChoices = SettingsChoices(*key.row, key.context, keys.size(), imagePath);
+    keys.push_back(key);
+  }
+  return keys;
+}
+
+bool IsQuickslot(const SoakKey &key) { return key.row->keyCommand == CommandKind::Quickslot; }
+
+bool IsListRequest(std::uint64_t kind) {
+  for (const KeyAction &action : kKeyActions) {
+    if (action.HasList() && action.listRequest == kind) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::optional<ExpectedCommand> CommandForPress(const SoakKey &key) {
+  const Json::Value &value = StoredSettings(key)["value"];
+  const std::uint32_t kind = key.row->keyCommand;
+  switch (key.row->keyValue) {
+  case KeyValue::None:
+    return ExpectedCommand{kind, std::string()};
+  case KeyValue::Integer:
+    return ExpectedCommand{kind, Sent(SerializeValue1(value.asInt()))};
+  case KeyValue::Text:
+    break;
+  }
+  if (value.asString().empty()) {
+    return std::nullopt;
+  }
+  return ExpectedCommand{kind, Sent(SerializeValue1(value.asString()))};
+}
+
+SoakScript::SoakScript(std::vector<SoakKey> keys, std::uint64_t seed)
+    : mKeys(std::move(keys)), mState(seed) {}
+
+SoakStep SoakScript::AppearAll() {
+  SoakStep step;
+  step.kind = "willAppear";
+  for (SoakKey &key : mKeys) {
+    if (!key.stored) {
+      SoakStep one = AppearOrDisappear(key);
+      step.frames.push_back(one.frames.front());
+      step.keyImages += one.keyImages;
+    }
+  }
+  return step;
+}
+
+SoakStep SoakScript::Press(std::size_t index) {
+  const SoakKey &key = mKeys[index];
+  SoakStep step;
+  step.kind = "keyDown+keyUp";
+  step.presses = 1;
+  step.frames = {KeyEvent("keyDown", key.action, key.context, key.position),
+                 KeyEvent("keyUp", key.action, key.context, key.position)};
+  if (std::optional<ExpectedCommand> command = CommandForPress(key)) {
+    step.commands.push_back(*command);
+  }
+  return step;
+}
+
+SoakStep SoakScript::Next() {
+  const std::size_t roll = Pick(100);
+  SoakKey &key = mKeys[Pick(mKeys.size())];
+  if (roll < 30) {
+    return Press(static_cast<std::size_t>(&key - mKeys.data()));
+  }
+  if (roll < 48) {
+    return NewSettings(key);
+  }
+  if (roll < 63) {
+    return AppearOrDisappear(key);
+  }
+  if (roll < 83) {
+    return OpenOrCloseInspector(key);
+  }
+  if (roll < 93) {
+    return SoakStep{
+        {SendToPluginEvent(key.action, key.context, "getList")}, {}, 0, 0, "sendToPlugin"};
+  }
+  return DeviceOrApplication();
+}
+
+SoakStep SoakScript::NewSettings(SoakKey &key) {
+  SoakStep step;
+  step.kind = "didReceiveSettings";
+  const std::size_t choice = Pick(key.settingsChoices.size());
+  step.frames = {
+      KeyEvent(step.kind, key.action, key.context, key.position, key.settingsChoices[choice])};
+  if (key.stored) {
+    key.settings = choice;
+    step.keyImages = ShowsImage(key) && !IsQuickslot(key) ? 1 : 0;
+  }
+  return step;
+}
+
+SoakStep SoakScript::AppearOrDisappear(SoakKey &key) {
+  SoakStep step;
+  if (key.stored) {
+    step.kind = "willDisappear";
+    step.frames = {KeyEvent(step.kind, key.action, key.context, key.position, StoredSettings(key))};
+    key.stored = false;
+    return step;
+  }
+  step.kind = "willAppear";
+  key.settings = Pick(key.settingsChoices.size());
+  step.frames = {KeyEvent(step.kind, key.action, key.context, key.position,
+                          key.settingsChoices[key.settings])};
+  key.stored = true;
+  step.keyImages = ShowsImage(key) && !IsQuickslot(key) ? 1 : 0;
+  return step;
+}
+
+SoakStep SoakScript::OpenOrCloseInspector(SoakKey &key) {
+  SoakStep step;
+  key.inspectorOpen = !key.inspectorOpen;
+  step.kind = key.inspectorOpen ? "propertyInspectorDidAppear" : "propertyInspectorDidDisappear";
+  step.frames = {InspectorEvent(key.inspectorOpen, key.action, key.context)};
+  return step;
+}
+
+SoakStep SoakScript::DeviceOrApplication() {
+  SoakStep step;
+  switch (Pick(10)) {
+  case 0:
+    step.kind = "applicationDidTerminate";
+    step.frames = {ApplicationEvent(false, "com.brimcove.zorvane")};
+    break;
+  case 1:
+  case 2:
+  case 3:
+    step.kind = "applicationDidLaunch";
+    step.frames = {ApplicationEvent(true, "com.brimcove.zorvane")};
+    break;
+  default:
+    const bool connected = Pick(2) == 0;
+    step.kind = connected ? "deviceDidConnect" : "deviceDidDisconnect";
+    step.frames = {DeviceEvent(connected)};
+    break;
+  }
+  return step;
+}
+
+namespace {
+
+ListNotification MakeList(const KeyAction &row, int items) {
+  Json::Value document(Json::objectValue);
+  document["listType"] = row.listType;
+  if (row.listItemsHaveImagePath) {
+    document["imagePath"] = "C:\\Users\\streamer\\AppData\\Zorvane\\thumbnails";
+  }
+  document["itemList"] = Json::Value(Json::arrayValue);
+  for (int i = 0; i < items; ++i) {
+    Json::Value item(Json::objectValue);
+    item["name"] = std::string(row.listType) + " " + std::to_string(i + 1);
+    item["value"] = std::to_string(i + 1);
+    if (row.listItemsHaveImagePath) {
+      item["image"] = std::to_string(i + 1) + ".png";
+    }
+    document["itemList"].append(item);
+  }
+  return {std::string(row.identifier), Notification{row.listKind, CompactJson(document)}, document};
+}
+
+Notification StateNotification(std::uint64_t kind, const Json::Value &value1,
+                               const Json::Value &value2) {
+  Json::Value payload(Json::objectValue);
+  payload["value1"] = value1;
+  if (!value2.isNull()) {
+    payload["value2"] = value2;
+  }
+  return Notification{kind, CompactJson(payload)};
+}
+
+} // namespace
+
+const std::vector<ListNotification> &SoakLists() {
+  static const std::vector<ListNotification> lists = [] {
+    std::vector<ListNotification> all;
+    for (const KeyAction &row : kKeyActions) {
+      if (row.HasList()) {
+        all.push_back(MakeList(row, 4));
+        all.push_back(MakeList(row, 24));
+      }
+    }
+    return all;
+  }();
+  return lists;
+}
+
+Notification NotificationMix::Next() {
+  const std::size_t roll = Pick(100);
+  if (roll < 20) {
+    return StateNotification(NotificationKind::BroadcastState, Pick(2) == 0, Json::Value());
+  }
+  if (roll < 40) {
+    return StateNotification(NotificationKind::PoseState, Pick(2) == 0, static_cast<int>(Pick(4)));
+  }
+  if (roll < 48) {
+    return StateNotification(NotificationKind::QuickslotState, std::to_string(Pick(3) + 1),
+                             Pick(2) == 0);
+  }
+  if (roll < 96) {
+    return SoakLists()[Pick(SoakLists().size())].notification;
+  }
+  return Notification{NotificationKind::Refresh, std::string()};
+}
+
+} // namespace host_driver
