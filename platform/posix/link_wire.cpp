@@ -141,7 +141,12 @@ std::size_t RequestAssembler::Feed(const void *bytes, std::size_t size) {
 std::string RuntimeDirectoryIn(const RuntimePlaces &places) {
   const std::string directory = ChooseDirectory(places);
   // An existing folder is used only if it is ours and nobody else may enter
-  // it: the sockets inside are the whole of the link's access control.
+  // it: the sockets inside are the whole of the link's access control. It is
+  // looked at before it is made: every lookup and message asks for it, and
+  // only the first finds it missing.
+  if (IsPrivateDirectory(directory, places.user)) {
+    return directory;
+  }
   if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
     return std::string();
   }
@@ -152,7 +157,10 @@ std::string RuntimeDirectory() {
   RuntimePlaces places;
   const char *runtime = std::getenv("XDG_RUNTIME_DIR");
   places.xdgRuntimeDir = runtime != nullptr ? runtime : "";
-  places.user = ::geteuid();
+  // Read once: no program of this project changes its effective user, and
+  // every lookup and message asks for the folder.
+  static const uid_t user = ::geteuid();
+  places.user = user;
   return RuntimeDirectoryIn(places);
 }
 

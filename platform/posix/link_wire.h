@@ -93,7 +93,8 @@ struct RuntimePlaces {
 // 0700 when missing. Empty when it cannot be created, or when what is there
 // is not a real folder owned by `places.user` that nobody else may enter.
 std::string RuntimeDirectoryIn(const RuntimePlaces &places);
-// The same for this process: its environment, /run/user, /tmp, its effective user.
+// The same for this process: its environment, /run/user, /tmp, and its
+// effective user as it was at the first call.
 std::string RuntimeDirectory();
 
 // A new handle: the process id in the high bits, a counter in the low 16.

@@ -1,6 +1,7 @@
 // What the POSIX desktop link adds to the platform contract: a sender whose
-// claimed handle the kernel does not confirm arrives as null, and the newest
-// window with a title takes the title's link. The contract itself is in
+// claimed handle the kernel does not confirm arrives as null, a message larger
+// than the socket's buffers arrives whole, and the newest window with a title
+// takes the title's link. The contract itself is in
 // platform_contract_test.cpp.
 #include "platform/platform.h"
 #include "tools/support/window_thread.h"
@@ -81,6 +82,25 @@ TEST_F(DesktopLink, ClaimedSenderThatTheKernelDoesNotConfirmArrivesAsNull) {
   EXPECT_EQ(received[0].sender, nullptr);
   EXPECT_EQ(received[1].sender, nullptr);
   EXPECT_EQ(received[2].sender, receiver.Handle());
+}
+
+// The sender's socket takes a few hundred KiB at a time: the rest of a large
+// message must follow where the last write stopped.
+TEST_F(DesktopLink, MessageLargerThanTheSocketBuffersArrivesWhole) {
+  WindowThread receiver(UniqueTitle("LARGE"), Record);
+  std::string bytes(8 << 20, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    bytes[i] = static_cast<char>(i % 251); // no two chunks of a write look alike
+  }
+  platform::CopyData data;
+  data.kind = 0x160003;
+  data.size = static_cast<std::uint32_t>(bytes.size());
+  data.data = bytes.data();
+  EXPECT_EQ(platform::SendCopyData(receiver.Handle(), nullptr, &data), 7);
+  const auto received = Taken();
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0].size, bytes.size());
+  EXPECT_TRUE(received[0].bytes == bytes) << "the bytes differ"; // not 8 MiB in the log
 }
 
 TEST_F(DesktopLink, NotificationWindowIsFoundByNoSearch) {

@@ -1,5 +1,6 @@
 // What a process of the same user can do to the POSIX desktop link, and how
-// the link holds: a listener that never accepts, a peer that never answers, a
+// the link holds: a listener that never accepts, a peer that never reads or
+// answers, one that answers in pieces or closes before its answer ends, a
 // peer that connects and says nothing or only part of a message, and peers
 // that use up every descriptor of the receiving process.
 #include "platform/platform.h"
@@ -166,23 +167,58 @@ TEST(HostilePeer, ListenerWithAFullBacklogCountsAsAbsentAndTheLookupReturns) {
 }
 
 TEST(HostilePeer, SendToAWindowThatNeverAnswersGivesUpAtItsDeadline) {
-  SilentListener listener(UniqueTitle("mute"), 8);
-  const char text[] = "{\"value1\":1}";
-  platform::CopyData data;
-  data.kind = 0x80002;
-  data.size = sizeof text;
-  data.data = text;
-  auto send = std::async(std::launch::async, [&] {
-    return posix::SendWithin(Directory(), listener.Handle(), nullptr, &data, 200ms);
-  });
-  // The peer takes the connection and reads the request, but never answers.
-  RawSocket accepted = listener.AcceptOne();
-  ASSERT_GE(accepted.Fd(), 0);
-  if (send.wait_for(std::chrono::milliseconds(kHangGuardMs)) != std::future_status::ready) {
-    accepted.Close();
-    ADD_FAILURE() << "the sender waited past its deadline";
+  // A short request waits for the reply; one larger than the socket's
+  // buffers waits to be written, since the peer reads nothing.
+  const std::string small = "{\"value1\":1}";
+  const std::string large(8 << 20, 'x');
+  for (const std::string *text : {&small, &large}) {
+    SilentListener listener(UniqueTitle("mute"), 8);
+    platform::CopyData data;
+    data.kind = 0x80002;
+    data.size = static_cast<std::uint32_t>(text->size());
+    data.data = text->data();
+    auto send = std::async(std::launch::async, [&] {
+      return posix::SendWithin(Directory(), listener.Handle(), nullptr, &data, 200ms);
+    });
+    // The peer takes the connection, but never reads or answers.
+    RawSocket accepted = listener.AcceptOne();
+    ASSERT_GE(accepted.Fd(), 0);
+    if (send.wait_for(std::chrono::milliseconds(kHangGuardMs)) != std::future_status::ready) {
+      accepted.Close();
+      ADD_FAILURE() << "the sender of " << text->size() << " bytes waited past its deadline";
+    }
+    EXPECT_EQ(send.get(), 0);
   }
-  EXPECT_EQ(send.get(), 0);
+}
+
+// A peer may answer a few bytes at a time: the sender waits for the rest.
+// One that closes before its reply is whole has given no answer.
+TEST(HostilePeer, ReplyInPiecesIsJoinedAndOneCutShortCountsAsNone) {
+  constexpr std::int64_t kAnswer = 0x0102030405060708; // every byte counts
+  for (const bool cutShort : {false, true}) {
+    SilentListener listener(UniqueTitle("slow"), 8);
+    platform::CopyData data;
+    data.kind = 0x80002;
+    auto send = std::async(std::launch::async, [&] {
+      return posix::SendWithin(Directory(), listener.Handle(), nullptr, &data,
+                               posix::kExchangeLimit);
+    });
+    RawSocket accepted = listener.AcceptOne();
+    ASSERT_GE(accepted.Fd(), 0);
+    std::array<unsigned char, posix::kHeaderSize> request{};
+    ASSERT_EQ(::recv(accepted.Fd(), request.data(), request.size(), MSG_WAITALL),
+              static_cast<ssize_t>(request.size()));
+    const auto reply = posix::EncodeReply(kAnswer);
+    ASSERT_TRUE(accepted.Write(reply.data(), 3));
+    std::this_thread::sleep_for(20ms);
+    if (cutShort) {
+      accepted.Close();
+    } else {
+      ASSERT_TRUE(accepted.Write(reply.data() + 3, reply.size() - 3));
+    }
+    ASSERT_EQ(send.wait_for(std::chrono::milliseconds(kHangGuardMs)), std::future_status::ready);
+    EXPECT_EQ(send.get(), cutShort ? 0 : kAnswer) << (cutShort ? "cut short" : "in pieces");
+  }
 }
 
 TEST(HostilePeer, PeersThatStopBeforeTheirMessageEndsAreDisconnected) {
