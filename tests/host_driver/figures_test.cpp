@@ -25,7 +25,7 @@ TEST(Percentile, NearestRankOfUnsortedValues) {
 
 TEST(Figures, TargetsAreMetOnTheRightSide) {
   const auto at = [](host_driver::Goal goal, double value) {
-    return host_driver::MeetsTarget(host_driver::Figure("k", "l", value, "us", goal, 45));
+    return host_driver::MeetsTarget(host_driver::Figure{"k", "l", value, "us", goal, 45});
   };
   EXPECT_EQ(at(host_driver::Goal::AtMost, 45), "yes");
   EXPECT_EQ(at(host_driver::Goal::AtMost, 45.5), "no");
@@ -36,8 +36,8 @@ TEST(Figures, TargetsAreMetOnTheRightSide) {
 
 TEST(Figures, JsonHoldsValueTargetAndVerdict) {
   const Json::Value json = host_driver::FiguresAsJson(
-      {host_driver::Figure("cpu_us", "CPU", 50, "us", host_driver::Goal::AtMost, 45, "a note"),
-       host_driver::Figure("startup_ms", "start-up", 9, "ms", host_driver::Goal::Report, 11)});
+      {host_driver::Figure{"cpu_us", "CPU", 50, "us", host_driver::Goal::AtMost, 45, "a note"},
+       host_driver::Figure{"startup_ms", "start-up", 9, "ms", host_driver::Goal::Report, 11}});
   EXPECT_EQ(json["cpu_us"]["value"].asDouble(), 50);
   EXPECT_EQ(json["cpu_us"]["target"].asString(), "<= 45 us");
   EXPECT_FALSE(json["cpu_us"]["met"].asBool());
@@ -48,8 +48,8 @@ TEST(Figures, JsonHoldsValueTargetAndVerdict) {
 
 TEST(Figures, TableHasOneLinePerFigureAndItsNote) {
   std::ostringstream table;
-  host_driver::PrintTable({host_driver::Figure("a", "replies per second", 4800, "/s",
-                                               host_driver::Goal::AtLeast, 20000, "host-bound")},
+  host_driver::PrintTable({host_driver::Figure{"a", "replies per second", 4800, "/s",
+                                               host_driver::Goal::AtLeast, 20000, "host-bound"}},
                           table);
   EXPECT_NE(table.str().find("replies per second"), std::string::npos);
   EXPECT_NE(table.str().find("4800 /s"), std::string::npos);

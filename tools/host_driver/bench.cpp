@@ -1,8 +1,7 @@
-#include "runs.h"
-
 #include "checks.h"
 #include "measures.h"
 #include "messages.h"
+#include "options.h"
 #include "session.h"
 
 #include <algorithm>
@@ -58,31 +57,6 @@ std::vector<const std::string *> RepliesInOrder(const std::vector<std::string> &
   return ordered;
 }
 
-// The replies of a benchmark session, made before the session that hands
-// them its frames.
-struct CheckedReplies {
-  ReplyChecker replies;
-};
-
-// A plug-in session whose every reply is checked byte for byte, in order.
-class BenchSession : private CheckedReplies, public PluginSession {
-public:
-  BenchSession(const Options &options, std::size_t messageLimit)
-      : PluginSession(options.pluginPath, options.Guard(), messageLimit, replies) {}
-
-  ReplyChecker &Replies() { return replies; }
-
-  // Sends `count` settings events, event i for key KeyOfEvent(i), expecting
-  // the matching setImage replies in the same order.
-  void SendBurst(const std::vector<std::string> &events, const std::vector<std::string> &texts,
-                 std::size_t count) {
-    replies.Expect(RepliesInOrder(texts, count));
-    for (std::size_t i = 0; i < count; ++i) {
-      Server().Send(events[KeyOfEvent(i, events.size())]);
-    }
-  }
-};
-
 // The keys of the session: each shows the key image, and each has its
 // settings event and the setImage that answers it.
 struct ImageKeys {
@@ -92,7 +66,7 @@ struct ImageKeys {
 
   explicit ImageKeys(const std::string &imagePath) {
     const std::string png = ReadFile(imagePath);
-    const std::string action = ActionIdentifier(CommandKind::ChangeAvatar);
+    const std::string action = std::string(Action::ChangeAvatar);
     for (std::size_t key = 0; key < kImageKeys; ++key) {
       char context[32];
       std::snprintf(context, sizeof context, "BENCHKEY%02zu", key);
@@ -105,11 +79,30 @@ struct ImageKeys {
   }
 };
 
+// A plug-in session whose every reply is checked byte for byte, in order:
+// the checker is made before the session that hands it the frames.
+struct BenchSession {
+  BenchSession(const Options &options, std::size_t messageLimit)
+      : plugin(options.pluginPath, options.Guard(), messageLimit, replies) {}
+
+  // Sends `count` settings events, event i for key KeyOfEvent(i), expecting
+  // the matching setImage replies in the same order.
+  void SendBurst(const ImageKeys &keys, std::size_t count) {
+    replies.Expect(RepliesInOrder(keys.replies, count));
+    for (std::size_t i = 0; i < count; ++i) {
+      plugin.Send(keys.settings[KeyOfEvent(i, kImageKeys)]);
+    }
+  }
+
+  ReplyChecker replies;
+  PluginSession plugin;
+};
+
 void MeasureStartUp(BenchSession &session, std::vector<Figure> &figures) {
-  const Memory memory = ReadMemory(session.Pid());
-  const std::size_t threads = SampleThreads(session.Pid()).size();
-  figures.push_back({"startup_ms", "start-up, launch to registration", session.StartUpMs(), "ms",
-                     Goal::Report, 11});
+  const Memory memory = ReadMemory(session.plugin.Pid());
+  const std::size_t threads = SampleThreads(session.plugin.Pid()).size();
+  figures.push_back({"startup_ms", "start-up, launch to registration", session.plugin.StartUpMs(),
+                     "ms", Goal::Report, 11});
   figures.push_back({"rss_after_registration_mib", "VmRSS after registration",
                      KiBToMiB(memory.rssKiB), "MiB", Goal::Report, 4.3});
   figures.push_back({"threads_after_registration", "threads after registration",
@@ -122,9 +115,9 @@ void MeasureIdle(BenchSession &session, const Options &options, std::vector<Figu
   }
   Announce("idle for " + FormatNumber(options.idleSeconds) + " s");
   SleepSeconds(0.2); // what start-up left to do is not idling
-  const ProcessSample before = SampleThreads(session.Pid());
+  const ProcessSample before = SampleThreads(session.plugin.Pid());
   SleepSeconds(options.idleSeconds);
-  const Usage usage = UsageBetween(before, SampleThreads(session.Pid()));
+  const Usage usage = UsageBetween(before, SampleThreads(session.plugin.Pid()));
   figures.push_back({"idle_wakeups",
                      "wake-ups in " + FormatNumber(options.idleSeconds) +
                          " s idle (context switches, all threads)",
@@ -145,13 +138,13 @@ void MeasureSequential(BenchSession &session, const ImageKeys &keys, const Optio
     return;
   }
   Announce("sequential round trips: " + std::to_string(count));
-  session.Replies().Expect(RepliesInOrder(keys.replies, count));
-  const ProcessSample before = SampleThreads(session.Pid());
+  session.replies.Expect(RepliesInOrder(keys.replies, count));
+  const ProcessSample before = SampleThreads(session.plugin.Pid());
   for (std::size_t i = 0; i < count; ++i) {
-    session.Server().Send(keys.settings[KeyOfEvent(i, kImageKeys)]);
-    session.Replies().WaitForCount(i + 1, session.Guard());
+    session.plugin.Send(keys.settings[KeyOfEvent(i, kImageKeys)]);
+    session.replies.WaitForCount(i + 1, session.plugin.Guard());
   }
-  const Usage usage = UsageBetween(before, SampleThreads(session.Pid()));
+  const Usage usage = UsageBetween(before, SampleThreads(session.plugin.Pid()));
   figures.push_back(Figure{"cpu_per_event_sequential_us",
                            "plug-in CPU per event, sequential round trips",
                            static_cast<double>(usage.runNs) / 1000.0 / static_cast<double>(count),
@@ -165,17 +158,17 @@ void MeasurePipelined(BenchSession &session, const ImageKeys &keys, const Option
     return;
   }
   Announce("pipelined: " + std::to_string(count) + " events sent at once");
-  const ProcessSample before = SampleThreads(session.Pid());
-  const std::chrono::nanoseconds hostBefore = session.Server().NetworkThreadCpu();
+  const ProcessSample before = SampleThreads(session.plugin.Pid());
+  const std::chrono::nanoseconds hostBefore = session.plugin.NetworkThreadCpu();
   const Clock::time_point start = Clock::now();
-  session.SendBurst(keys.settings, keys.replies, count);
-  session.Replies().WaitForCount(count, session.Guard());
+  session.SendBurst(keys, count);
+  session.replies.WaitForCount(count, session.plugin.Guard());
   const double seconds =
-      std::chrono::duration<double>(session.Replies().LastArrival() - start).count();
-  const Usage usage = UsageBetween(before, SampleThreads(session.Pid()));
+      std::chrono::duration<double>(session.replies.LastArrival() - start).count();
+  const Usage usage = UsageBetween(before, SampleThreads(session.plugin.Pid()));
   const double hostBusy =
-      std::chrono::duration<double>(session.Server().NetworkThreadCpu() - hostBefore).count();
-  const Memory memory = ReadMemory(session.Pid());
+      std::chrono::duration<double>(session.plugin.NetworkThreadCpu() - hostBefore).count();
+  const Memory memory = ReadMemory(session.plugin.Pid());
   figures.push_back(Figure{"cpu_per_event_pipelined_us",
                            "plug-in CPU per event, " + std::to_string(count) + " pipelined",
                            static_cast<double>(usage.runNs) / 1000.0 / static_cast<double>(count),
@@ -199,15 +192,15 @@ void MeasureStalled(BenchSession &session, const ImageKeys &keys, const Options 
            " s while it sends " + std::to_string(count) + " events");
   // A read already waiting when the pause begins still completes: at most
   // one read buffer (16 KiB) of replies is taken during the stall.
-  session.Server().PauseReading();
+  session.plugin.PauseReading();
   const Clock::time_point paused = Clock::now();
-  session.SendBurst(keys.settings, keys.replies, count);
+  session.SendBurst(keys, count);
   std::this_thread::sleep_until(paused + std::chrono::duration_cast<Clock::duration>(
                                              std::chrono::duration<double>(options.stallSeconds)));
-  const Memory memory = ReadMemory(session.Pid());
-  const std::size_t readDuringStall = session.Replies().Received();
-  session.Server().ResumeReading();
-  session.Replies().WaitForCount(count, session.Guard());
+  const Memory memory = ReadMemory(session.plugin.Pid());
+  const std::size_t readDuringStall = session.replies.Received();
+  session.plugin.ResumeReading();
+  session.replies.WaitForCount(count, session.plugin.Guard());
   figures.push_back(
       {"rss_stalled_mib",
        "VmRSS at the end of a " + FormatNumber(options.stallSeconds) + " s stall",
@@ -223,25 +216,31 @@ void MeasureKeyRelease(BenchSession &session, const Options &options,
   }
   Announce("key releases to the desktop window: " + std::to_string(options.presses));
   DesktopWindow desktop;
-  const std::string action = ActionIdentifier(CommandKind::Broadcast);
-  session.Server().Send(KeyEvent("willAppear", action, kBroadcastContext, kBroadcastPosition));
+  const std::string action = std::string(Action::Broadcast);
+  session.plugin.Send(KeyEvent("willAppear", action, kBroadcastContext, kBroadcastPosition));
   const std::string keyUp = KeyEvent("keyUp", action, kBroadcastContext, kBroadcastPosition);
   std::vector<double> latencies;
   for (std::size_t i = 0; i < options.presses; ++i) {
     // Presses come apart, as a hand makes them: each one finds the plug-in idle.
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
     const Clock::time_point sent = Clock::now();
-    session.Server().Send(keyUp);
-    const ReceivedCommand command = desktop.WaitForCommand(session.Guard());
-    if (command.kind != CommandKind::Broadcast || command.size != 0 || command.hasData) {
-      throw DriverFailure("key release " + std::to_string(i + 1) +
-                          ": the desktop window got kind " + std::to_string(command.kind) +
-                          " with " + std::to_string(command.size) +
-                          " bytes, expected the broadcast command (0x80000) without data");
+    session.plugin.Send(keyUp);
+    const std::vector<ReceivedCommand> commands = desktop.TakeAll(session.plugin.Guard());
+    if (commands.empty()) {
+      throw DriverFailure("no command reached the desktop window within " +
+                          std::to_string(session.plugin.Guard().count()) + " ms (hang guard)");
+    }
+    const ReceivedCommand &command = commands.front();
+    if (commands.size() > 1 || command.kind != CommandKind::Broadcast || command.size != 0 ||
+        command.hasData) {
+      throw DriverFailure("key release " + std::to_string(i + 1) + ": the desktop window got " +
+                          std::to_string(commands.size()) + " command(s), the first of kind " +
+                          std::to_string(command.kind) + " with " + std::to_string(command.size) +
+                          " bytes, expected one broadcast command (0x80000) without data");
     }
     latencies.push_back(Milliseconds(command.arrival - sent).count());
   }
-  session.Replies().ThrowIfFault();
+  session.replies.ThrowIfFault();
   figures.push_back({"keyup_latency_median_ms", "key release to the desktop window, median",
                      Percentile(latencies, 0.5), "ms", Goal::Report, 0.12});
   figures.push_back({"keyup_latency_p99_ms", "key release to the desktop window, p99",
@@ -257,15 +256,15 @@ void RunImagePeak(const Options &options, std::size_t mib, const std::string &fo
   const std::string context = "BENCHLARGEKEY";
   const std::string expected = SetImageText(context, ReadFile(path));
   BenchSession session(options, expected.size() + 4096);
-  const std::string action = ActionIdentifier(CommandKind::ChangeAvatar);
-  session.Server().Send(KeyEvent("willAppear", action, context, 0));
+  const std::string action = std::string(Action::ChangeAvatar);
+  session.plugin.Send(KeyEvent("willAppear", action, context, 0));
   SleepSeconds(0.2); // the key is recorded; nothing is sent for a key without image
-  const Memory before = ReadMemory(session.Pid());
-  session.Replies().Expect({&expected});
-  session.Server().Send(KeyEvent("didReceiveSettings", action, context, 0, ImageSettings(path)));
-  session.Replies().WaitForCount(1, session.Guard());
-  const Memory after = ReadMemory(session.Pid());
-  session.CloseAndTimeExit();
+  const Memory before = ReadMemory(session.plugin.Pid());
+  session.replies.Expect({&expected});
+  session.plugin.Send(KeyEvent("didReceiveSettings", action, context, 0, ImageSettings(path)));
+  session.replies.WaitForCount(1, session.plugin.Guard());
+  const Memory after = ReadMemory(session.plugin.Pid());
+  session.plugin.CloseAndTimeExit();
   std::remove(path.c_str());
   const double grown = static_cast<double>(after.hwmKiB - before.hwmKiB) * 1024.0;
   figures.push_back(
@@ -276,8 +275,6 @@ void RunImagePeak(const Options &options, std::size_t mib, const std::string &fo
            FormatNumber(KiBToMiB(after.hwmKiB)) + " MiB"});
 }
 
-} // namespace
-
 void RunSession(const Options &options, std::vector<Figure> &figures) {
   const ImageKeys keys(options.keyImagePath);
   Announce("start-up of " + options.pluginPath);
@@ -285,24 +282,44 @@ void RunSession(const Options &options, std::vector<Figure> &figures) {
   MeasureStartUp(session, figures);
   MeasureIdle(session, options, figures);
   for (const std::string &appear : keys.appear) {
-    session.Server().Send(appear);
+    session.plugin.Send(appear);
   }
   MeasureSequential(session, keys, options, figures);
   MeasurePipelined(session, keys, options, figures);
   MeasureStalled(session, keys, options, figures);
   MeasureKeyRelease(session, options, figures);
-  const Memory end = ReadMemory(session.Pid());
+  const Memory end = ReadMemory(session.plugin.Pid());
   figures.push_back({"hwm_session_mib", "VmHWM at the end of the session", KiBToMiB(end.hwmKiB),
                      "MiB", Goal::None, 0});
   figures.push_back({"exit_ms", "exit after the host closes the connection",
-                     session.CloseAndTimeExit(), "ms", Goal::Report, 22});
+                     session.plugin.CloseAndTimeExit(), "ms", Goal::Report, 22});
 }
 
-void RunImagePeaks(const Options &options, const std::string &folder,
-                   std::vector<Figure> &figures) {
+void WriteJson(const std::vector<Figure> &figures, const Options &options) {
+  Json::Value document(Json::objectValue);
+  document["plugin"] = options.pluginPath;
+  document["figures"] = FiguresAsJson(figures);
+  std::ofstream file(options.jsonPath);
+  file << Json::StyledWriter().write(document);
+  if (!file) {
+    throw DriverFailure("cannot write " + options.jsonPath);
+  }
+}
+
+} // namespace
+
+std::vector<std::string> RunBench(const Options &options, const std::string &folder) {
+  std::vector<Figure> figures;
+  RunSession(options, figures);
   for (const std::size_t mib : options.imageMiB) {
     RunImagePeak(options, mib, folder, figures);
   }
+  std::cout << "\n";
+  PrintTable(figures, std::cout);
+  if (!options.jsonPath.empty()) {
+    WriteJson(figures, options);
+  }
+  return {};
 }
 
 } // namespace host_driver

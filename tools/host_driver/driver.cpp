@@ -4,10 +4,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
+#include <thread>
 
 namespace host_driver {
 namespace {
@@ -33,59 +32,40 @@ void FrameSink::SetFault(const std::string &fault) {
   mChanged.notify_all();
 }
 
-RuntimeFolder::RuntimeFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "zorvane-driver-XXXXXX").string();
-  if (::mkdtemp(&pattern[0]) == nullptr) {
-    throw DriverFailure("cannot create a folder in " +
-                        std::filesystem::temp_directory_path().string());
-  }
-  mPath = pattern;
-  ::setenv("XDG_RUNTIME_DIR", mPath.c_str(), 1);
-}
-
-RuntimeFolder::~RuntimeFolder() {
-  std::error_code ignored; // a folder left in the temp directory harms nothing
-  std::filesystem::remove_all(mPath, ignored);
-}
-
 void SetWatchedProcess(pid_t pid) { gWatchedProcess.store(pid); }
 
-Watchdog::Watchdog(std::chrono::seconds limit, std::string prefix)
-    : mThread(&Watchdog::Watch, this, limit, std::move(prefix)) {}
-
-Watchdog::~Watchdog() {
-  {
-    const std::lock_guard<std::mutex> lock(mMutex);
-    mDone = true;
-  }
-  mDoneChanged.notify_all();
-  mThread.join();
+// A run that ends in time ends the process, and with it this thread.
+void StartWatchdog(std::chrono::seconds limit, const std::string &prefix) {
+  std::thread([limit, prefix] {
+    std::this_thread::sleep_for(limit);
+    const pid_t watched = gWatchedProcess.load();
+    if (watched > 0) {
+      ::kill(watched, SIGKILL);
+    }
+    std::fprintf(stderr, "%s: FAILED: the whole run took longer than %lld s (hang guard)\n",
+                 prefix.c_str(), static_cast<long long>(limit.count()));
+    std::fflush(stderr);
+    // Other threads may be blocked for good; nothing below main can be unwound safely.
+    std::_Exit(1);
+  }).detach();
 }
 
-void Watchdog::Watch(std::chrono::seconds limit, const std::string &prefix) {
-  std::unique_lock<std::mutex> lock(mMutex);
-  if (mDoneChanged.wait_for(lock, limit, [this] { return mDone; })) {
-    return;
-  }
-  const pid_t watched = gWatchedProcess.load();
-  if (watched > 0) {
-    ::kill(watched, SIGKILL);
-  }
-  std::fprintf(stderr, "%s: FAILED: the whole run took longer than %lld s (hang guard)\n",
-               prefix.c_str(), static_cast<long long>(limit.count()));
-  std::fflush(stderr);
-  // Other threads may be blocked for good; nothing below main can be unwound safely.
-  std::_Exit(1);
-}
-
-std::string ReadFile(const std::string &path) {
+std::optional<std::string> ReadText(const std::string &path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream bytes;
   bytes << file.rdbuf();
   if (!file.is_open() || file.bad()) {
-    throw DriverFailure("cannot read " + path);
+    return std::nullopt;
   }
   return bytes.str();
+}
+
+std::string ReadFile(const std::string &path) {
+  std::optional<std::string> text = ReadText(path);
+  if (!text) {
+    throw DriverFailure("cannot read " + path);
+  }
+  return *text;
 }
 
 std::string CompactJson(const Json::Value &value) {
@@ -99,19 +79,6 @@ std::uint64_t NextRandom(std::uint64_t &state) {
   mixed = (mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9ULL;
   mixed = (mixed ^ (mixed >> 27)) * 0x94D049BB133111EBULL;
   return mixed ^ (mixed >> 31);
-}
-
-const KeyAction &ActionOfCommand(std::uint32_t command) {
-  for (const KeyAction &action : kKeyActions) {
-    if (action.keyCommand == command) {
-      return action;
-    }
-  }
-  throw DriverFailure("no key action sends command " + std::to_string(command));
-}
-
-std::string ActionIdentifier(std::uint32_t command) {
-  return std::string(ActionOfCommand(command).identifier);
 }
 
 } // namespace host_driver

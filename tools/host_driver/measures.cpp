@@ -98,25 +98,7 @@ double Percentile(std::vector<double> values, double fraction) {
 
 namespace {
 
-std::optional<std::string> ReadText(const std::string &path) {
-  std::ifstream file(path);
-  if (!file.is_open()) {
-    return std::nullopt;
-  }
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 std::string ProcFolder(pid_t pid) { return "/proc/" + std::to_string(pid); }
-
-std::string ReadOrFail(const std::string &path) {
-  std::optional<std::string> text = ReadText(path);
-  if (!text) {
-    throw DriverFailure("cannot read " + path + ": the plug-in process is gone");
-  }
-  return *text;
-}
 
 std::optional<std::uint64_t> ParseNumber(const std::string &text, std::size_t from) {
   const std::size_t start = text.find_first_not_of(" \t", from);
@@ -166,7 +148,7 @@ std::optional<std::uint64_t> SchedstatRunNs(const std::string &schedstatText) {
 
 Memory ReadMemory(pid_t pid) {
   const std::string path = ProcFolder(pid) + "/status";
-  const std::string status = ReadOrFail(path);
+  const std::string status = ReadFile(path);
   const std::optional<std::uint64_t> rss = StatusField(status, "VmRSS");
   const std::optional<std::uint64_t> hwm = StatusField(status, "VmHWM");
   if (!rss || !hwm) {

@@ -10,7 +10,6 @@
 #include <ostream>
 #include <string>
 #include <sys/types.h>
-#include <utility>
 #include <vector>
 
 namespace host_driver {
@@ -22,18 +21,13 @@ namespace host_driver {
 enum class Goal { AtMost, AtLeast, Report, None };
 
 struct Figure {
-  Figure(std::string jsonName, std::string words, double amount, std::string unitText,
-         Goal comparison, double bound, std::string remark = std::string())
-      : key(std::move(jsonName)), label(std::move(words)), value(amount), unit(std::move(unitText)),
-        goal(comparison), target(bound), note(std::move(remark)) {}
-
   std::string key;   // the JSON name, e.g. "cpu_per_event_sequential_us"
   std::string label; // the table's words
   double value;
   std::string unit;
   Goal goal;
-  double target;    // the bound, or the earlier value for Goal::Report
-  std::string note; // anything that qualifies the value
+  double target;         // the bound, or the earlier value for Goal::Report
+  std::string note = {}; // anything that qualifies the value
 };
 
 // "yes", "no", or "" for a figure that is only reported.

@@ -2,6 +2,7 @@
 // [options]", read by one table of options that says which command takes each.
 #pragma once
 
+#include "driver.h"
 #include "measures.h"
 
 #include <chrono>
@@ -47,5 +48,11 @@ std::string UsageText(const std::string &command);
 // Reads argv, "COMMAND PLUGIN --name value ...", into `options` (whose fields
 // start as the defaults). Returns false with `error` set on a mistake.
 bool ParseOptions(int argc, const char *const argv[], Options &options, std::string &error);
+
+// The two commands. Each prints its figures and returns the failures of a
+// run that went through (none when it passed); a fault that ends the run at
+// once throws DriverFailure. `folder` is the run's private runtime folder.
+std::vector<std::string> RunBench(const Options &options, const std::string &folder);
+std::vector<std::string> RunSoak(const Options &options, const std::string &folder);
 
 } // namespace host_driver

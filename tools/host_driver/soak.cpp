@@ -1,8 +1,7 @@
-#include "runs.h"
-
 #include "checks.h"
 #include "measures.h"
 #include "messages.h"
+#include "options.h"
 #include "platform/platform.h"
 #include "session.h"
 #include "soak_script.h"
@@ -10,6 +9,7 @@
 #include <atomic>
 #include <iostream>
 #include <map>
+#include <vector>
 
 namespace host_driver {
 namespace {
@@ -26,7 +26,7 @@ constexpr std::size_t kLagLimit = 256;
 constexpr double kRateShare = 0.9;
 
 // The action of the key whose image is the soak's last reply.
-std::string FinalAction() { return ActionIdentifier(CommandKind::ChangeAvatar); }
+const std::string kFinalAction(Action::ChangeAvatar);
 
 // The desktop application's senders: they send its notifications from its
 // window to the plug-in's notification window at a steady rate, shared among
@@ -101,6 +101,16 @@ private:
   std::vector<std::thread> mThreads;
 };
 
+struct SoakResult {
+  std::vector<Figure> figures;
+  // Why the run failed when the load itself went through: the memory
+  // verdict, the plug-in's output. Empty: passed.
+  std::vector<std::string> failures;
+  // What qualifies the figures without failing the run: a notification rate
+  // below the asked one.
+  std::vector<std::string> notes;
+};
+
 // One soak run. The members are made in order: the checks and the desktop
 // window exist before the plug-in starts.
 class SoakRun {
@@ -144,7 +154,7 @@ private:
 
 void SoakRun::SendStep(const SoakStep &step) {
   for (const std::string &frame : step.frames) {
-    mSession.Server().Send(frame);
+    mSession.Send(frame);
   }
   for (const ExpectedCommand &command : step.commands) {
     mLedger.Expect(command);
@@ -189,7 +199,7 @@ std::size_t SoakRun::CalibrateKey() const {
 // the plug-in's notification window: the sender of its commands.
 void SoakRun::Begin() {
   SendStep(mScript.AppearAll());
-  mSession.Server().Send(KeyEvent("willAppear", FinalAction(), kFinalContext, kFinalPosition));
+  mSession.Send(KeyEvent("willAppear", kFinalAction, kFinalContext, kFinalPosition));
   SendStep(mScript.Press(CalibrateKey()));
   const Clock::time_point deadline = Clock::now() + mGuard;
   while (mPluginWindow == nullptr && Clock::now() < deadline) {
@@ -245,8 +255,8 @@ void SoakRun::Load(Notifiers &notifier) {
 // event must get its reply, behind everything sent before them.
 void SoakRun::Finish() {
   SendStep(mScript.Press(CalibrateKey()));
-  mSession.Server().Send(KeyEvent("didReceiveSettings", FinalAction(), kFinalContext,
-                                  kFinalPosition, ImageSettings(mOptions.keyImagePath)));
+  mSession.Send(KeyEvent("didReceiveSettings", kFinalAction, kFinalContext, kFinalPosition,
+                         ImageSettings(mOptions.keyImagePath)));
   const Clock::time_point deadline = Clock::now() + mGuard;
   while (mLedger.Outstanding() > 0 && Clock::now() < deadline) {
     DrainCommands(std::chrono::milliseconds(10));
@@ -338,12 +348,45 @@ SoakResult SoakRun::Run() {
   return result;
 }
 
+// The plug-in is silent by design: whatever it wrote (a sanitizer's report
+// above all) is a failure.
+std::string PluginOutput(const std::string &path) {
+  try {
+    return ReadFile(path);
+  } catch (const DriverFailure &) {
+    return std::string(); // it never started
+  }
+}
+
 } // namespace
 
-SoakResult RunSoak(const Options &options) {
+std::vector<std::string> RunSoak(const Options &given, const std::string &folder) {
+  Options options = given;
+  if (options.outputPath.empty()) {
+    options.outputPath = folder + "/plugin-output.txt";
+  }
   SoakLists(); // made before any thread needs them
-  SoakRun run(options);
-  return run.Run();
+  SoakResult result;
+  try {
+    result = SoakRun(options).Run();
+  } catch (const std::exception &) {
+    const std::string output = PluginOutput(options.outputPath);
+    if (!output.empty()) {
+      std::cerr << "the plug-in's output:\n" << output.substr(0, 8192) << std::endl;
+    }
+    throw;
+  }
+  const std::string output = PluginOutput(options.outputPath);
+  if (!output.empty()) {
+    result.failures.push_back("the plug-in wrote " + std::to_string(output.size()) +
+                              " bytes to its output:\n" + output.substr(0, 8192));
+  }
+  std::cout << "\n";
+  PrintTable(result.figures, std::cout);
+  for (const std::string &note : result.notes) {
+    std::cout << "soak: note: " << note << std::endl;
+  }
+  return result.failures;
 }
 
 } // namespace host_driver

@@ -70,7 +70,7 @@ std::vector<SoakKey> MakeSoakKeys(const std::string &imagePath) {
   std::vector<SoakKey> keys;
   for (const auto &row : kKeys) {
     SoakKey key;
-    key.row = &ActionOfCommand(row.command);
+    key.row = FindKeyAction(KeyActionIdentifier(row.command));
     key.action = std::string(key.row->identifier);
     key.context = row.context;
     key.position = static_cast<int>(keys.size());
