@@ -1,4 +1,3 @@
-#include "checks.h"
 #include "driver.h"
 #include "messages.h"
 

@@ -1,4 +1,3 @@
-#include "checks.h"
 #include "driver.h"
 #include "measures.h"
 #include "messages.h"

@@ -1,33 +1,47 @@
 #include "messages.h"
 
-#include "driver.h"
 #include "streamdeck/json_text.h"
 
 #include <algorithm>
 #include <websocketpp/base64/base64.hpp>
 
 namespace host_driver {
-
 namespace {
 
 const int kColumns = 8;
 const char kDevice[] = "BENCHDEVICE0001";
 
-Json::Value Message(const std::string &event, const std::string &action,
-                    const std::string &context) {
+Json::Value ToPlugin(const std::string &event, const std::string &context) {
   Json::Value message(Json::objectValue);
   message["event"] = event;
-  message["action"] = action;
   message["context"] = context;
-  message["device"] = kDevice;
   return message;
+}
+
+// Reads `text` as a JSON object; null when it is none.
+Json::Value ParseObject(const std::string &text) {
+  Json::Value root;
+  return ParseJsonText(text, root) && root.isObject() ? root : Json::Value();
+}
+
+std::string Member(const Json::Value &object, const char *name) {
+  const Json::Value &value = object[name];
+  return value.isString() ? value.asString() : std::string();
 }
 
 } // namespace
 
+Json::Value KeyMessage(const std::string &event, const std::string &action,
+                       const std::string &context) {
+  Json::Value message = ToPlugin(event, context);
+  message["action"] = action;
+  message["device"] = kDevice;
+  return message;
+}
+
 std::string KeyEvent(const std::string &event, const std::string &action,
                      const std::string &context, int position, const Json::Value &settings) {
-  Json::Value message = Message(event, action, context);
+  Json::Value message = KeyMessage(event, action, context);
   Json::Value &payload = message["payload"];
   payload["coordinates"]["column"] = position % kColumns;
   payload["coordinates"]["row"] = position / kColumns;
@@ -39,18 +53,6 @@ std::string KeyEvent(const std::string &event, const std::string &action,
   if (event != "didReceiveSettings") {
     payload["state"] = 0;
   }
-  return CompactJson(message);
-}
-
-std::string InspectorEvent(bool appeared, const std::string &action, const std::string &context) {
-  return CompactJson(Message(
-      appeared ? "propertyInspectorDidAppear" : "propertyInspectorDidDisappear", action, context));
-}
-
-std::string SendToPluginEvent(const std::string &action, const std::string &context,
-                              const std::string &request) {
-  Json::Value message = Message("sendToPlugin", action, context);
-  message["payload"]["request"] = request;
   return CompactJson(message);
 }
 
@@ -67,33 +69,11 @@ std::string DeviceEvent(bool connected) {
   return CompactJson(message);
 }
 
-std::string ApplicationEvent(bool launched, const std::string &application) {
-  Json::Value message(Json::objectValue);
-  message["event"] = launched ? "applicationDidLaunch" : "applicationDidTerminate";
-  message["payload"]["application"] = application;
-  return CompactJson(message);
-}
-
 Json::Value ImageSettings(const std::string &path) {
   Json::Value settings(Json::objectValue);
   settings["image"] = path;
   return settings;
 }
-
-namespace {
-
-// Reads `text` as a JSON object; null when it is none.
-Json::Value ParseObject(const std::string &text) {
-  Json::Value root;
-  return ParseJsonText(text, root) && root.isObject() ? root : Json::Value();
-}
-
-std::string Member(const Json::Value &object, const char *name) {
-  const Json::Value &value = object[name];
-  return value.isString() ? value.asString() : std::string();
-}
-
-} // namespace
 
 std::string RegistrationText(const std::string &registerEvent, const std::string &uuid) {
   Json::Value registration(Json::objectValue);
@@ -103,11 +83,23 @@ std::string RegistrationText(const std::string &registerEvent, const std::string
 }
 
 std::string SetImageText(const std::string &context, const std::string &fileBytes) {
-  Json::Value message(Json::objectValue);
-  message["event"] = "setImage";
-  message["context"] = context;
+  Json::Value message = ToPlugin("setImage", context);
   message["payload"]["image"] = "data:image/png;base64," + websocketpp::base64_encode(fileBytes);
   message["payload"]["target"] = 0;
+  return WriteStyledJson(message);
+}
+
+std::string SetStateText(const std::string &context, int state) {
+  Json::Value message = ToPlugin("setState", context);
+  message["payload"]["state"] = state;
+  return WriteStyledJson(message);
+}
+
+std::string InspectorText(const std::string &action, const std::string &context,
+                          const Json::Value &payload) {
+  Json::Value message = ToPlugin("sendToPropertyInspector", context);
+  message["action"] = action;
+  message["payload"] = payload;
   return WriteStyledJson(message);
 }
 
@@ -117,24 +109,6 @@ std::string Excerpt(const std::string &text) {
   std::replace(shown.begin(), shown.end(), '\n', ' ');
   return "\"" + shown + (text.size() > kShown ? "...\"" : "\"") + " (" +
          std::to_string(text.size()) + " bytes)";
-}
-
-std::string SetStateText(const std::string &context, int state) {
-  Json::Value message(Json::objectValue);
-  message["event"] = "setState";
-  message["context"] = context;
-  message["payload"]["state"] = state;
-  return WriteStyledJson(message);
-}
-
-std::string InspectorText(const std::string &action, const std::string &context,
-                          const Json::Value &payload) {
-  Json::Value message(Json::objectValue);
-  message["action"] = action;
-  message["context"] = context;
-  message["event"] = "sendToPropertyInspector";
-  message["payload"] = payload;
-  return WriteStyledJson(message);
 }
 
 std::size_t KeyOfEvent(std::size_t index, std::size_t keyCount) {
@@ -163,6 +137,85 @@ std::string DescribeMismatch(const std::string &expected, const std::string &rec
          " differs from the expected text at byte " +
          std::to_string(difference.first - expected.begin()) + " (expected " +
          std::to_string(expected.size()) + " bytes, got " + std::to_string(received.size()) + ")";
+}
+
+void ReplyChecker::Expect(std::vector<const std::string *> texts) {
+  const std::lock_guard<std::mutex> lock(mMutex);
+  mExpected = std::move(texts);
+  mReceived = 0;
+}
+
+void ReplyChecker::OnText(const std::string &text, Clock::time_point arrival) {
+  const std::string *expected = nullptr;
+  std::size_t index = 0;
+  std::size_t count = 0;
+  {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    if (!mFault.empty()) {
+      return;
+    }
+    index = mReceived;
+    count = mExpected.size();
+    if (index < count) {
+      expected = mExpected[index];
+    }
+  }
+  if (expected == nullptr) {
+    SetFault("a message that nothing asked for arrived after the " + std::to_string(count) +
+             " expected replies: " + Excerpt(text));
+    return;
+  }
+  if (text != *expected) {
+    SetFault(DescribeMismatch(*expected, text, index, count));
+    return;
+  }
+  {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    mReceived = index + 1;
+    mLastArrival = arrival;
+  }
+  mChanged.notify_all();
+}
+
+void ReplyChecker::OnConnectionEnded() {
+  std::size_t missing = 0;
+  {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    missing = mExpected.size() - mReceived;
+  }
+  if (missing > 0) {
+    SetFault("the connection to the plug-in ended with " + std::to_string(missing) +
+             " replies still missing");
+  }
+}
+
+void ReplyChecker::WaitForCount(std::size_t count, std::chrono::milliseconds stallLimit) {
+  std::unique_lock<std::mutex> lock(mMutex);
+  std::size_t seen = mReceived;
+  while (mFault.empty() && mReceived < count) {
+    const bool progressed = mChanged.wait_for(lock, stallLimit, [this, seen, count] {
+      return !mFault.empty() || mReceived >= count || mReceived != seen;
+    });
+    if (!progressed) {
+      throw DriverFailure("reply " + std::to_string(mReceived + 1) + " of " +
+                          std::to_string(mExpected.size()) + " did not arrive within " +
+                          std::to_string(stallLimit.count()) + " ms (hang guard)");
+    }
+    seen = mReceived;
+  }
+  if (!mFault.empty()) {
+    throw DriverFailure(mFault);
+  }
+}
+
+std::size_t ReplyChecker::Received() const {
+  const std::lock_guard<std::mutex> lock(mMutex);
+  return mReceived;
+}
+
+Clock::time_point ReplyChecker::LastArrival() const {
+  const std::lock_guard<std::mutex> lock(mMutex);
+  return mLastArrival;
 }
 
 } // namespace host_driver

@@ -1,13 +1,16 @@
 // The messages of the Stream Deck link as the driver writes them: the events
 // it sends, compact JSON as the Stream Deck application writes them, and the
-// texts that the plug-in must send, written by the product's own JSON writer.
+// texts that the plug-in must send, written by the product's own JSON
+// writer. And the benchmark's check of them: every reply it counts must
+// equal its expected text byte for byte, in order.
 #pragma once
 
 #include "driver.h"
 
+#include <json/json.h>
+
 #include <chrono>
 #include <cstddef>
-#include <json/json.h>
 #include <string>
 #include <vector>
 
@@ -18,34 +21,22 @@ namespace host_driver {
 std::string KeyEvent(const std::string &event, const std::string &action,
                      const std::string &context, int position,
                      const Json::Value &settings = Json::Value(Json::objectValue));
-
-// propertyInspectorDidAppear or propertyInspectorDidDisappear.
-std::string InspectorEvent(bool appeared, const std::string &action, const std::string &context);
-// What a property inspector sends to the plug-in: {"request": `request`}.
-std::string SendToPluginEvent(const std::string &action, const std::string &context,
-                              const std::string &request);
+// The fields that every event about a key carries.
+Json::Value KeyMessage(const std::string &event, const std::string &action,
+                       const std::string &context);
 // deviceDidConnect (with the device's description) or deviceDidDisconnect.
 std::string DeviceEvent(bool connected);
-// applicationDidLaunch or applicationDidTerminate for `application`.
-std::string ApplicationEvent(bool launched, const std::string &application);
-
 // Settings that name a key image file.
 Json::Value ImageSettings(const std::string &path);
 
-// The registration frame: {"event":<registerEvent>,"uuid":<uuid>}.
+// {"event":<registerEvent>,"uuid":<uuid>}.
 std::string RegistrationText(const std::string &registerEvent, const std::string &uuid);
-
-// The setImage that shows `fileBytes` (a PNG file's content) on the key
-// `context`: {"event":"setImage","context":...,"payload":{"image":
-// "data:image/png;base64,...","target":0}}.
+// {"event":"setImage","context":...,"payload":{"image":"data:image/png;base64,...","target":0}}
+// for a PNG file's content.
 std::string SetImageText(const std::string &context, const std::string &fileBytes);
-
-// The setState for `context`: {"event":"setState","context":...,"payload":
-// {"state":<state>}}.
+// {"event":"setState","context":...,"payload":{"state":<state>}}.
 std::string SetStateText(const std::string &context, int state);
-
-// What a property inspector receives: {"action":...,"context":...,"event":
-// "sendToPropertyInspector","payload":<payload>}.
+// {"action":...,"context":...,"event":"sendToPropertyInspector","payload":<payload>}.
 std::string InspectorText(const std::string &action, const std::string &context,
                           const Json::Value &payload);
 
@@ -61,5 +52,31 @@ std::size_t KeyOfEvent(std::size_t index, std::size_t keyCount);
 // another key's reply, a wrong text for the right key, or something else.
 std::string DescribeMismatch(const std::string &expected, const std::string &received,
                              std::size_t index, std::size_t count);
+
+// Receives the plug-in's frames on the server's thread and checks them
+// against the current phase's expected texts; the driver's thread waits on it.
+class ReplyChecker : public FrameSink {
+public:
+  // Starts a phase whose replies must be exactly `texts`, in this order.
+  // The texts must live until the next Expect.
+  void Expect(std::vector<const std::string *> texts);
+
+  void OnText(const std::string &text, Clock::time_point arrival) override;
+  // A fault while replies are still expected.
+  void OnConnectionEnded() override;
+
+  // Waits until `count` replies of the phase have arrived. Throws
+  // DriverFailure on the first fault, or when `stallLimit` passes without a new reply.
+  void WaitForCount(std::size_t count, std::chrono::milliseconds stallLimit);
+
+  std::size_t Received() const;
+  Clock::time_point LastArrival() const;
+
+private:
+  // Guarded by mMutex.
+  std::vector<const std::string *> mExpected;
+  std::size_t mReceived = 0;
+  Clock::time_point mLastArrival;
+};
 
 } // namespace host_driver

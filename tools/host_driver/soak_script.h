@@ -2,16 +2,23 @@
 // lead to (the command a key release sends to the desktop application and
 // the key images the plug-in sends back), and the desktop application's
 // notifications. Every action is a row of the plug-in's key action table.
+// And the soak's checks: every frame to the host must be one that some event
+// or notification of the soak can cause, byte for byte; every command from a
+// key release must reach the desktop window, in order.
 #pragma once
 
 #include "driver.h"
+#include "session.h"
 
 #include <json/json.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace host_driver {
@@ -111,6 +118,68 @@ public:
 private:
   std::size_t Pick(std::size_t count) { return NextRandom(mState) % count; }
   std::uint64_t mState;
+};
+
+// The kinds of frame that the soak tells apart.
+enum class FrameKind {
+  KeyImage,       // setImage of a key other than a quick-slot key: only events cause it
+  QuickslotImage, // setImage of a quick-slot key: events and notifications cause it
+  State,          // setState
+  Inspector,      // sendToPropertyInspector: a list, or that the application closed
+  Final,          // setImage of the key that the soak's last event names
+};
+constexpr std::size_t kFrameKinds = 5;
+
+// Every text the plug-in may send in the soak, with its kind: the images of
+// `keys` (showing `png`) and of `finalContext`, the states of broadcast and
+// pose keys, and the inspector payloads of every key.
+std::unordered_map<std::string, FrameKind> SoakFrameTexts(const std::vector<SoakKey> &keys,
+                                                          const std::string &png,
+                                                          const std::string &finalContext);
+
+class SoakFrames : public FrameSink {
+public:
+  explicit SoakFrames(std::unordered_map<std::string, FrameKind> texts);
+
+  void OnText(const std::string &text, Clock::time_point arrival) override;
+  // A fault unless ExpectClose came first.
+  void OnConnectionEnded() override;
+
+  // The driver is about to close the connection.
+  void ExpectClose();
+
+  std::size_t Count(FrameKind kind) const;
+  std::uint64_t Frames() const;
+  // Waits up to `limit` until `count` frames of `kind` have arrived; false
+  // when they have not, or on a fault.
+  bool WaitForCount(FrameKind kind, std::size_t count, std::chrono::milliseconds limit);
+
+private:
+  const std::unordered_map<std::string, FrameKind> mTexts;
+  // Guarded by mMutex.
+  std::array<std::size_t, kFrameKinds> mCounts{};
+  std::uint64_t mFrames = 0;
+  bool mClosing = false;
+};
+
+// The commands that key releases must deliver, in order. List requests may
+// come between them at any point: inspectors and the desktop application's
+// refresh requests cause them.
+class PressLedger {
+public:
+  void Expect(const ExpectedCommand &command);
+  // Checks one command that reached the desktop window; returns what is
+  // wrong with it, or the empty text.
+  std::string Receive(const ReceivedCommand &command);
+
+  std::size_t Outstanding() const { return mExpected.size(); }
+  std::size_t Delivered() const { return mDelivered; }
+  std::size_t ListRequests() const { return mListRequests; }
+
+private:
+  std::deque<ExpectedCommand> mExpected;
+  std::size_t mDelivered = 0;
+  std::size_t mListRequests = 0;
 };
 
 } // namespace host_driver
