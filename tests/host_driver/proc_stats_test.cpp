@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 const char kStatus[] = "Name:\tzorvaneplugin\n"
@@ -61,6 +64,9 @@ TEST(LiveProcess, ReadsThisProcess) {
   const host_driver::Memory memory = host_driver::ReadMemory(::getpid());
   EXPECT_GT(memory.rssKiB, 0u);
   EXPECT_GE(memory.hwmKiB, memory.rssKiB);
+  // The kernel adds a thread's run time when the thread is switched out or
+  // ticked; a test process younger than a tick may not have been yet.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2));
   const host_driver::ProcessSample sample = host_driver::SampleThreads(::getpid());
   const auto self = sample.find(static_cast<pid_t>(::syscall(SYS_gettid)));
   ASSERT_NE(self, sample.end());

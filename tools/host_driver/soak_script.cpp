@@ -3,6 +3,7 @@
 #include "messages.h"
 
 #include <cstdio>
+#include <numeric>
 
 namespace host_driver {
 namespace {
@@ -95,8 +96,21 @@ const Json::Value &StoredSettings(const SoakKey &key) {
   return key.stored ? key.settingsChoices[key.settings] : none;
 }
 
-bool ShowsImage(const SoakKey &key) {
-  return key.stored && !StoredSettings(key)["image"].asString().empty();
+bool IsQuickslot(const SoakKey &key) { return key.row->keyCommand == CommandKind::Quickslot; }
+
+// 1 when the plug-in must send the key an image that only events cause.
+std::size_t KeyImages(const SoakKey &key) {
+  return key.stored && !IsQuickslot(key) && !StoredSettings(key)["image"].asString().empty();
+}
+
+// True for the list-request kinds of the commands.
+bool IsListRequest(std::uint64_t kind) {
+  for (const KeyAction &action : kKeyActions) {
+    if (action.HasList() && action.listRequest == kind) {
+      return true;
+    }
+  }
+  return false;
 }
 
 } // namespace
@@ -113,17 +127,6 @@ std::vector<SoakKey> MakeSoakKeys(const std::string &imagePath) {
     keys.push_back(key);
   }
   return keys;
-}
-
-bool IsQuickslot(const SoakKey &key) { return key.row->keyCommand == CommandKind::Quickslot; }
-
-bool IsListRequest(std::uint64_t kind) {
-  for (const KeyAction &action : kKeyActions) {
-    if (action.HasList() && action.listRequest == kind) {
-      return true;
-    }
-  }
-  return false;
 }
 
 std::optional<ExpectedCommand> CommandForPress(const SoakKey &key) {
@@ -202,7 +205,7 @@ SoakStep SoakScript::NewSettings(SoakKey &key) {
       KeyEvent(step.kind, key.action, key.context, key.position, key.settingsChoices[choice])};
   if (key.stored) {
     key.settings = choice;
-    step.keyImages = ShowsImage(key) && !IsQuickslot(key) ? 1 : 0;
+    step.keyImages = KeyImages(key);
   }
   return step;
 }
@@ -220,7 +223,7 @@ SoakStep SoakScript::AppearOrDisappear(SoakKey &key) {
   step.frames = {KeyEvent(step.kind, key.action, key.context, key.position,
                           key.settingsChoices[key.settings])};
   key.stored = true;
-  step.keyImages = ShowsImage(key) && !IsQuickslot(key) ? 1 : 0;
+  step.keyImages = KeyImages(key);
   return step;
 }
 
@@ -356,7 +359,6 @@ void SoakFrames::OnText(const std::string &text, Clock::time_point) {
   {
     const std::lock_guard<std::mutex> lock(mMutex);
     ++mCounts[static_cast<std::size_t>(found->second)];
-    ++mFrames;
   }
   mChanged.notify_all();
 }
@@ -384,7 +386,7 @@ std::size_t SoakFrames::Count(FrameKind kind) const {
 
 std::uint64_t SoakFrames::Frames() const {
   const std::lock_guard<std::mutex> lock(mMutex);
-  return mFrames;
+  return std::accumulate(mCounts.begin(), mCounts.end(), std::uint64_t{0});
 }
 
 bool SoakFrames::WaitForCount(FrameKind kind, std::size_t count, std::chrono::milliseconds limit) {

@@ -48,10 +48,6 @@ struct SoakKey {
 // image that settings name.
 std::vector<SoakKey> MakeSoakKeys(const std::string &imagePath);
 
-bool IsQuickslot(const SoakKey &key);
-// True for the list-request kinds of the commands.
-bool IsListRequest(std::uint64_t kind);
-
 // The command that releasing `key` must send, by the plug-in's rules: from
 // the stored settings' "value", an integer action with 0 when there is none,
 // a text action nothing for an empty or missing text.
@@ -158,7 +154,6 @@ private:
   const std::unordered_map<std::string, FrameKind> mTexts;
   // Guarded by mMutex.
   std::array<std::size_t, kFrameKinds> mCounts{};
-  std::uint64_t mFrames = 0;
   bool mClosing = false;
 };
 
