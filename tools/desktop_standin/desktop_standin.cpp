@@ -41,14 +41,11 @@ namespace {
 std::mutex gMutex; // guards gLastSender and the output
 platform::WindowHandle gLastSender = nullptr;
 
-std::string Hex(std::uint64_t value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
-  return text;
-}
-
 std::string HandleText(platform::WindowHandle handle) {
-  return Hex(static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(handle)));
+  char text[32];
+  std::snprintf(text, sizeof text, "0x%llx",
+                static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(handle)));
+  return text;
 }
 
 std::string HexBytes(const void *data, std::uint32_t size) {
@@ -156,11 +153,6 @@ public:
     gLastSender = reinterpret_cast<platform::WindowHandle>(static_cast<std::uintptr_t>(handle));
   }
 
-  void Quit() {
-    mDesktop.reset();
-    mOther.reset();
-  }
-
 private:
   // The window, opened on a thread of its own unless it is open already.
   static platform::WindowHandle Open(std::optional<WindowThread> &window,
@@ -225,6 +217,5 @@ int main(int argc, char *argv[]) {
       Print(R"({"event":"error","reason":"unknown command"})");
     }
   }
-  standIn.Quit();
   return 0;
 }

@@ -127,19 +127,12 @@ std::optional<ThreadCounters> ReadThread(const std::string &taskFolder) {
 } // namespace
 
 std::optional<std::uint64_t> StatusField(const std::string &statusText, const std::string &name) {
-  const std::string label = name + ":";
-  std::size_t lineStart = 0;
-  while (lineStart < statusText.size()) {
-    if (statusText.compare(lineStart, label.size(), label) == 0) {
-      return ParseNumber(statusText, lineStart + label.size());
-    }
-    const std::size_t lineEnd = statusText.find('\n', lineStart);
-    if (lineEnd == std::string::npos) {
-      break;
-    }
-    lineStart = lineEnd + 1;
+  const std::string lines = "\n" + statusText;
+  const std::size_t found = lines.find("\n" + name + ":");
+  if (found == std::string::npos) {
+    return std::nullopt;
   }
-  return std::nullopt;
+  return ParseNumber(lines, found + name.size() + 2);
 }
 
 std::optional<std::uint64_t> SchedstatRunNs(const std::string &schedstatText) {
