@@ -8,23 +8,12 @@
 namespace host_driver {
 namespace {
 
-std::string InspectorEvent(bool appeared, const std::string &action, const std::string &context) {
-  return CompactJson(KeyMessage(
-      appeared ? "propertyInspectorDidAppear" : "propertyInspectorDidDisappear", action, context));
-}
-
-std::string SendToPluginEvent(const std::string &action, const std::string &context,
-                              const std::string &request) {
-  Json::Value message = KeyMessage("sendToPlugin", action, context);
-  message["payload"]["request"] = request;
-  return CompactJson(message);
-}
-
-std::string ApplicationEvent(bool launched, const std::string &application) {
-  Json::Value message(Json::objectValue);
-  message["event"] = launched ? "applicationDidLaunch" : "applicationDidTerminate";
-  message["payload"]["application"] = application;
-  return CompactJson(message);
+// A step of one frame that leads to nothing that the driver counts.
+SoakStep OneFrame(const std::string &kind, std::string frame) {
+  SoakStep step;
+  step.kind = kind;
+  step.frames = {std::move(frame)};
+  return step;
 }
 
 bool FollowsDesktopState(const SoakKey &key) {
@@ -191,8 +180,9 @@ SoakStep SoakScript::Next() {
     return OpenOrCloseInspector(key);
   }
   if (roll < 93) {
-    return SoakStep{
-        {SendToPluginEvent(key.action, key.context, "getList")}, {}, 0, 0, "sendToPlugin"};
+    Json::Value message = KeyMessage("sendToPlugin", key.action, key.context);
+    message["payload"]["request"] = "getList";
+    return OneFrame("sendToPlugin", CompactJson(message));
   }
   return DeviceOrApplication();
 }
@@ -228,33 +218,23 @@ SoakStep SoakScript::AppearOrDisappear(SoakKey &key) {
 }
 
 SoakStep SoakScript::OpenOrCloseInspector(SoakKey &key) {
-  SoakStep step;
   key.inspectorOpen = !key.inspectorOpen;
-  step.kind = key.inspectorOpen ? "propertyInspectorDidAppear" : "propertyInspectorDidDisappear";
-  step.frames = {InspectorEvent(key.inspectorOpen, key.action, key.context)};
-  return step;
+  const std::string event =
+      key.inspectorOpen ? "propertyInspectorDidAppear" : "propertyInspectorDidDisappear";
+  return OneFrame(event, CompactJson(KeyMessage(event, key.action, key.context)));
 }
 
 SoakStep SoakScript::DeviceOrApplication() {
-  SoakStep step;
-  switch (Pick(10)) {
-  case 0:
-    step.kind = "applicationDidTerminate";
-    step.frames = {ApplicationEvent(false, "com.brimcove.zorvane")};
-    break;
-  case 1:
-  case 2:
-  case 3:
-    step.kind = "applicationDidLaunch";
-    step.frames = {ApplicationEvent(true, "com.brimcove.zorvane")};
-    break;
-  default:
-    const bool connected = Pick(2) == 0;
-    step.kind = connected ? "deviceDidConnect" : "deviceDidDisconnect";
-    step.frames = {DeviceEvent(connected)};
-    break;
+  const std::size_t roll = Pick(10);
+  if (roll < 4) {
+    const std::string event = roll == 0 ? "applicationDidTerminate" : "applicationDidLaunch";
+    Json::Value message(Json::objectValue);
+    message["event"] = event;
+    message["payload"]["application"] = "com.brimcove.zorvane";
+    return OneFrame(event, CompactJson(message));
   }
-  return step;
+  const bool connected = Pick(2) == 0;
+  return OneFrame(connected ? "deviceDidConnect" : "deviceDidDisconnect", DeviceEvent(connected));
 }
 
 namespace {
