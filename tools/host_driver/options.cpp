@@ -16,13 +16,13 @@ struct OptionRow {
 };
 
 // A count in decimal digits; false for anything else (a sign included).
-bool ReadCount(const std::string &text, std::size_t &count) {
+template <typename Count> bool ReadCount(const std::string &text, Count &count) {
   char *end = nullptr;
   const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
   if (text.empty() || *end != '\0' || text[0] == '-') {
     return false;
   }
-  count = static_cast<std::size_t>(value);
+  count = static_cast<Count>(value);
   return true;
 }
 
@@ -60,9 +60,10 @@ bool ReadSizes(const std::string &text, std::vector<std::size_t> &sizes) {
   return !sizes.empty();
 }
 
-bool ReadKiBFromMiB(const std::string &text, double &kib) {
-  const bool read = ReadSeconds(text, kib);
-  kib *= 1024;
+template <typename KiB> bool ReadKiBFromMiB(const std::string &text, KiB &kib) {
+  double mib = 0;
+  const bool read = ReadSeconds(text, mib);
+  kib = static_cast<KiB>(mib * 1024);
   return read;
 }
 
@@ -109,23 +110,13 @@ const OptionRow kOptions[] = {
     {kSoak, "--rss-tolerance P", "growth allowed, percent of the baseline (10)",
      [](const std::string &v, Options &o) { return ReadSeconds(v, o.memory.tolerancePercent); }},
     {kSoak, "--rss-slack-mib M", "growth allowed in any case, MiB (1)",
-     [](const std::string &v, Options &o) {
-       double kib = 0;
-       const bool read = ReadKiBFromMiB(v, kib);
-       o.memory.slackKiB = static_cast<std::uint64_t>(kib);
-       return read;
-     }},
+     [](const std::string &v, Options &o) { return ReadKiBFromMiB(v, o.memory.slackKiB); }},
     {kSoak, "--rss-growth-mib-per-min M", "more growth allowed per minute between the windows (0)",
      [](const std::string &v, Options &o) {
        return ReadKiBFromMiB(v, o.memory.growthKiBPerMinute);
      }},
     {kSoak, "--seed N", "the pseudo-random choice of events and notifications (1)",
-     [](const std::string &v, Options &o) {
-       std::size_t seed = 0;
-       const bool read = ReadCount(v, seed);
-       o.seed = seed;
-       return read;
-     }},
+     [](const std::string &v, Options &o) { return ReadCount(v, o.seed); }},
     {kSoak, "--plugin-output FILE", "keep the plug-in's output there (a private file)",
      [](const std::string &v, Options &o) { return ReadText(v, o.outputPath); }},
 };
