@@ -94,6 +94,18 @@ void cZorvanePlugin::OnDidReceiveSettings(const std::string &action, const std::
 void cZorvanePlugin::OnSendToPlugin(const std::string &, const std::string &, const Json::Value &,
                                     const std::string &) {}
 
+void cZorvanePlugin::OnDialDown(const std::string &, const std::string &, const Json::Value &,
+                                const std::string &) {}
+
+void cZorvanePlugin::OnDialUp(const std::string &, const std::string &, const Json::Value &,
+                              const std::string &) {}
+
+void cZorvanePlugin::OnDialRotate(const std::string &, const std::string &, const Json::Value &,
+                                  const std::string &) {}
+
+void cZorvanePlugin::OnTouchTap(const std::string &, const std::string &, const Json::Value &,
+                                const std::string &) {}
+
 void cZorvanePlugin::RequestListsForOpenInspectors() {
   const std::vector<cContextRecord> open = mStore.GetWithOpenInspector();
   for (const KeyAction &action : kKeyActions) {

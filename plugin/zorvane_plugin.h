@@ -36,6 +36,14 @@ public:
                             const Json::Value &payload, const std::string &deviceID) override;
   void OnSendToPlugin(const std::string &action, const std::string &context,
                       const Json::Value &payload, const std::string &deviceID) override;
+  void OnDialDown(const std::string &action, const std::string &context, const Json::Value &payload,
+                  const std::string &deviceID) override;
+  void OnDialUp(const std::string &action, const std::string &context, const Json::Value &payload,
+                const std::string &deviceID) override;
+  void OnDialRotate(const std::string &action, const std::string &context,
+                    const Json::Value &payload, const std::string &deviceID) override;
+  void OnTouchTap(const std::string &action, const std::string &context, const Json::Value &payload,
+                  const std::string &deviceID) override;
 
   void RequestListsForOpenInspectors() override;
   void ApplyBroadcastState(bool on) override;
