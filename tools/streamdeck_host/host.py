@@ -23,6 +23,8 @@ from typing import Callable, Iterable, NamedTuple, Optional, Sequence, Union
 
 import websockets
 
+from .dials import Instances
+
 DEFAULT_UUID = "9F1C3A2B7E6D4C5B8A0F1E2D3C4B5A69"
 DEFAULT_REGISTER_EVENT = "registerPlugin"
 DEFAULT_INFO = json.dumps(
@@ -157,6 +159,12 @@ class StreamDeckHost:
     def frames(self) -> list:
         """A copy of every frame received so far, in arrival order."""
         return self._call(self._snapshot(lambda: list(self._frames)))
+
+    @property
+    def instances(self) -> Instances:
+        """The strips and stored settings that the plug-in's setFeedback and
+        setSettings frames so far leave behind, as the Stream Deck application keeps them."""
+        return Instances.from_frames(self.frames)
 
     @property
     def connection_count(self) -> int:
