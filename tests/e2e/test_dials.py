@@ -63,18 +63,27 @@ class Dials:
         self.send(dial_rotate(action, context, settings or {}, ticks, pressed))
 
     def notify_list(self, action, items, **members):
+        """The desktop application's list for ``action``; a folder of
+        thumbnails where the action's lists need one."""
+        members.setdefault("imagePath", "C:\\Zorvane\\thumbnails")
         document = dict(listType=LISTS[action][2], itemList=items, **members)
         assert self.desktop.notify_json(LISTS[action][1], document) == 1
         return document
 
     def expect(self, messages, ordered=True):
         """The plug-in's next messages are these (in this order, or in any)."""
-        received = self.messages.wait(len(messages))
+        try:
+            received = self.messages.wait(len(messages))
+        except AssertionError:
+            raise AssertionError(f"awaited {messages}, received {self.received()}") from None
         if ordered:
             assert received == messages
         else:
             assert sorted(map(canonical, received)) == sorted(map(canonical, messages))
         self.expect_nothing_more()
+
+    def received(self):
+        return [frame.data for frame in self.host.frames[self.messages.seen:]]
 
     def expect_nothing_more(self):
         self.host.ping()  # answered only after everything sent before it
@@ -83,7 +92,7 @@ class Dials:
 
     def commands(self, count):
         """The desktop application's next ``count`` commands."""
-        received = self.desktop.wait_for_commands(self.commands_seen + count)[self.commands_seen:]
+        received = self.desktop.wait_for_commands(self.commands_seen + count)[self.commands_seen:][:count]
         self.commands_seen += count
         return received
 

@@ -78,15 +78,10 @@ EMOTE_LIST_DOCUMENT = {
     "imagePath": "C:\\Zorvane\\emotes",
 }
 
-AVATAR_LIST_DOCUMENT = {
-    "listType": "avatar",
-    "itemList": [
-        {"name": "Fox Ember", "id": "fox"},
-        {"name": "Owl Nightwatch", "id": "owl"},
-        {"name": "Cat Whiskers", "id": "cat"},
-    ],
-}
-AVATAR_NAMES = {item["id"]: item["name"] for item in AVATAR_LIST_DOCUMENT["itemList"]}
+# The desktop application's avatars: value, name, colour of the thumbnail.
+AVATARS = [("fox", "Fox Ember", (0xE0, 0x70, 0x20)), ("owl", "Owl Nightwatch", (0x8B, 0x5A, 0x2B)),
+           ("cat", "Cat Whiskers", (0x90, 0x90, 0x98))]
+AVATAR_NAMES = {value: name for value, name, _ in AVATARS}
 
 
 @dataclass(frozen=True)
@@ -137,7 +132,8 @@ def session_environment(plugin_cmd, desktop_cmd, runtime_dir: str) -> dict:
 class Demo:
     """The scripted session; ``run`` goes through it step by step."""
 
-    def __init__(self, host: StreamDeckHost, desktop: DesktopStandIn, image_path: str, say, strip_picture=None):
+    def __init__(self, host: StreamDeckHost, desktop: DesktopStandIn, image_path: str, say, strip_picture=None,
+                 thumbnails=None):
         self.host = host
         self.strip_picture = strip_picture  # where to draw the dial's strip after its last turn
         self.desktop = desktop
@@ -146,8 +142,14 @@ class Demo:
         self.steps = 0
         self.frames_seen = 0  # the plug-in's messages already accounted for
         self.commands_seen = 0  # the desktop application's commands already accounted for
-        with open(image_path, "rb") as image:
-            self.image_url = "data:image/png;base64," + base64.b64encode(image.read()).decode("ascii")
+        self.image_url = data_url(image_path)
+        thumbnails = thumbnails or {}  # avatar value -> its thumbnail file
+        self.avatar_list = {
+            "listType": "avatar",
+            "imagePath": os.path.dirname(image_path),
+            "itemList": [{"name": name, "id": value, "thumbnail": thumbnails[value]} for value, name, _ in AVATARS],
+        }
+        self.avatar_icons = {value: data_url(path) for value, path in thumbnails.items()}
         self.broadcast = Key("broadcast key", BROADCAST, "KEYBROADCAST0000", 0, {})
         self.pose = Key("pose key", POSE, "KEYPOSE000000002", 1, {"value": 2})
         self.emote = Key("emote key", EMOTE, "KEYEMOTE00000000", 2, {"value": "Wave"})
@@ -266,7 +268,7 @@ class Demo:
             f" {self.strip()} and the desktop application receives: {received}."
         )
 
-        self.notify(AVATAR_LIST, AVATAR_LIST_DOCUMENT, "avatar list")
+        self.notify(AVATAR_LIST, self.avatar_list, "avatar list")
         self.expect_messages([self.feedback(value=AVATAR_NAMES["fox"])], "the strip naming the stored avatar")
         names = ", ".join(AVATAR_NAMES.values())
         self.step(f"The desktop application answers with its avatar list ({names}); the strip names it: {self.strip()}.")
@@ -278,7 +280,7 @@ class Demo:
             self.host.send_json(dial_rotate(dial.action, dial.context, settings, ticks))
             self.expect_messages(
                 [{"event": "setSettings", "context": dial.context, "payload": {"value": avatar}},
-                 self.feedback(value=AVATAR_NAMES[avatar])],
+                 self.feedback(value=AVATAR_NAMES[avatar], icon=self.avatar_icons[avatar])],
                 f'the dial storing "{avatar}" and its strip naming it')
             self.step(f'The dial turns {how}; the plug-in stores "{avatar}" (setSettings) and the strip shows'
                       f" {self.strip()}.")
@@ -413,6 +415,11 @@ class Demo:
             raise DemoFailed(f"the plug-in refused the {what} notification (result {result})")
 
 
+def data_url(png_path: str) -> str:
+    with open(png_path, "rb") as image:
+        return "data:image/png;base64," + base64.b64encode(image.read()).decode("ascii")
+
+
 def command_value_text(command: dict) -> str:
     """The command's JSON text as sent, without its line feed and NUL."""
     return bytes.fromhex(command.get("bytes", "")).rstrip(b"\0").rstrip(b"\n").decode("utf-8", "replace")
@@ -445,6 +452,11 @@ def run(plugin_cmd, desktop_cmd, timeout: float = 60.0, out=sys.stdout, strip_pi
         image_path = os.path.join(folder, "slot5.png")
         with open(image_path, "wb") as image:
             image.write(png_image(72, 72, (0x2E, 0x86, 0xC1)))
+        thumbnails = {}
+        for value, _, colour in AVATARS:
+            thumbnails[value] = os.path.join(folder, f"{value}.png")
+            with open(thumbnails[value], "wb") as thumbnail:
+                thumbnail.write(png_image(48, 48, colour))
         env = session_environment(plugin_cmd, desktop_cmd, runtime_dir)
         try:
             with ExitStack() as stack:
@@ -458,7 +470,7 @@ def run(plugin_cmd, desktop_cmd, timeout: float = 60.0, out=sys.stdout, strip_pi
                 finally:
                     stack.callback(desktop.stop)
                 host = stack.enter_context(StreamDeckHost(plugin_cmd, env=env, timeout=timeout))
-                Demo(host, desktop, image_path, say, strip_picture).run()
+                Demo(host, desktop, image_path, say, strip_picture, thumbnails).run()
         except DemoFailed as failure:
             say(f"FAILED: {failure}.")
             return 1

@@ -103,7 +103,7 @@ def strip_text(items: dict) -> str:
     text = f"[{_shown(title)} | {_shown(value)}]"
     icon = items.get("icon")
     if isinstance(icon, str) and icon:
-        text += f" with an icon of {len(icon)} characters"
+        text += f" and an icon ({len(icon)} characters of PNG data URL)"
     return text
 
 
