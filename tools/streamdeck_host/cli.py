@@ -106,7 +106,8 @@ def main(argv=None) -> int:
         help="the stand-in desktop application's command, split like a shell would split it",
     )
     demo_parser.add_argument("--timeout", type=float, default=60.0, help="hang guard for each wait, in seconds")
-    demo_parser.add_argument("--strip-picture", metavar="FILE", help="draw the dial's strip after its turns into FILE (PNG)")
+    demo_parser.add_argument(
+        "--strip-picture", metavar="FILE", help="draw the dial's strip after its turns into FILE (PNG)")
     demo_parser.add_argument("plugin", nargs=argparse.REMAINDER, help="plug-in command and its leading arguments")
 
     options = parser.parse_args(argv)

@@ -271,7 +271,8 @@ class Demo:
         self.notify(AVATAR_LIST, self.avatar_list, "avatar list")
         self.expect_messages([self.feedback(value=AVATAR_NAMES["fox"])], "the strip naming the stored avatar")
         names = ", ".join(AVATAR_NAMES.values())
-        self.step(f"The desktop application answers with its avatar list ({names}); the strip names it: {self.strip()}.")
+        self.step(
+            f"The desktop application answers with its avatar list ({names}); the strip names it: {self.strip()}.")
 
         for ticks, avatar, how in ((1, "owl", "one step clockwise"),
                                    (2, "fox", "two steps clockwise, past the last avatar to the first"),

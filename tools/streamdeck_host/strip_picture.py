@@ -3,10 +3,11 @@
 The part of the strip above one dial is 200 x 100 pixels, drawn here twice
 as large. Laid out the way the built-in layout $A1 arranges it: the "title"
 item small at the top, the "value" item below it in a 5 x 7 pixel font with
-each font pixel 2 x 2 (1 x 1 when the text would not fit), light on dark, and the "icon" item (a PNG data URL) at the left, scaled into
-48 x 48 pixels; an icon that cannot be read here (not 8-bit RGB or RGBA, or
-interlaced) is drawn as an empty frame. Characters the font lacks are drawn
-as a hollow box. Only the standard library is used.
+each font pixel 2 x 2 (1 x 1 when the text would not fit), light on dark, and
+the "icon" item (a PNG data URL) at the left, scaled into 48 x 48 pixels; an
+icon that cannot be read here (not 8-bit RGB or RGBA, or interlaced) is drawn
+as an empty frame. Characters the font lacks are drawn as a hollow box. Only
+the standard library is used.
 """
 
 import base64
