@@ -16,7 +16,7 @@ import json
 from typing import Iterable, Optional
 
 KEYPAD, ENCODER = "Keypad", "Encoder"
-DEVICE = "DEVICE1"
+DEVICE = "DEVICE2"  # the Stream Deck + of the stand-in's -info, four dials under its strip
 
 
 def event(name: str, action: str, context: str, payload: Optional[dict] = None, device: str = DEVICE) -> dict:

@@ -33,7 +33,8 @@ DEFAULT_INFO = json.dumps(
         "plugin": {"uuid": "com.brimcove.zorvaneplugin", "version": "1.0"},
         "devicePixelRatio": 1,
         "devices": [
-            {"id": "DEVICE1", "name": "Stream Deck", "size": {"columns": 5, "rows": 3}, "type": 0}
+            {"id": "DEVICE1", "name": "Stream Deck", "size": {"columns": 5, "rows": 3}, "type": 0},
+            {"id": "DEVICE2", "name": "Stream Deck +", "size": {"columns": 4, "rows": 2}, "type": 7},
         ],
     }
 )
