@@ -258,6 +258,11 @@ class Demo:
             'The desktop application reports quick slot "5"; the plug-in sends the quick-slot key its image again.')
 
     def dial_scene(self) -> None:
+        self.dial_appears()
+        self.dial_turns()
+        self.dial_is_pushed()
+
+    def dial_appears(self) -> None:
         dial = self.avatar_dial
         self.host.send_json(instance_event("willAppear", dial.action, dial.context, dial.settings, column=dial.column))
         self.expect_messages([self.feedback(title="Change Avatar", value="fox")],
@@ -274,11 +279,13 @@ class Demo:
         self.step(
             f"The desktop application answers with its avatar list ({names}); the strip names it: {self.strip()}.")
 
+    def dial_turns(self) -> None:
+        dial = self.avatar_dial
         for ticks, avatar, how in ((1, "owl", "one step clockwise"),
                                    (2, "fox", "two steps clockwise, past the last avatar to the first"),
                                    (-1, "cat", "one step back, from the first avatar to the last")):
             settings = self.host.instances.settings.get(dial.context, dial.settings)
-            self.host.send_json(dial_rotate(dial.action, dial.context, settings, ticks))
+            self.host.send_json(dial_rotate(dial.action, dial.context, settings, ticks, column=dial.column))
             self.expect_messages(
                 [{"event": "setSettings", "context": dial.context, "payload": {"value": avatar}},
                  self.feedback(value=AVATAR_NAMES[avatar], icon=self.avatar_icons[avatar])],
@@ -291,6 +298,8 @@ class Demo:
                 picture.write(strip_png(self.host.instances.strips[dial.context]))
             self.say(f"    (the strip drawn into {self.strip_picture})")
 
+    def dial_is_pushed(self) -> None:
+        dial = self.avatar_dial
         settings = self.host.instances.settings.get(dial.context, dial.settings)
         self.host.send_json(dial_press("dialDown", dial.action, dial.context, settings, dial.column))
         self.host.send_json(dial_press("dialUp", dial.action, dial.context, settings, dial.column))
