@@ -33,6 +33,17 @@ STEPS = [
     "the plug-in sets the broadcast key to state 1.",
     "the plug-in sets the pose key to state 1.",
     "the plug-in sends the quick-slot key its image again.",
+    'A Change Avatar action appears on dial 0, its stored avatar "fox"; the strip shows [Change Avatar | fox]',
+    "the desktop application receives: get avatar list (kind 0x80006, no text).",
+    "the strip names it: [Change Avatar | Fox Ember].",
+    'The dial turns one step clockwise; the plug-in stores "owl" (setSettings) and the strip shows'
+    " [Change Avatar | Owl Nightwatch] and an icon (",
+    'past the last avatar to the first; the plug-in stores "fox" (setSettings) and the strip shows'
+    " [Change Avatar | Fox Ember] and an icon (",
+    'from the first avatar to the last; the plug-in stores "cat" (setSettings) and the strip shows'
+    " [Change Avatar | Cat Whiskers] and an icon (",
+    "The dial is pushed and released; the desktop application receives: change avatar 'cat'"
+    ' (kind 0x80004, {"value1":"cat"}).',
     "The desktop application quits (exit code 0).",
     '{"appDidClose": true} and sets the broadcast and pose keys back to state 0.',
     "the plug-in exits with code 0, silently.",
@@ -69,7 +80,7 @@ def test_demo_goes_through_every_step_and_ends_with_a_clean_exit(plugin_cmd, des
         assert found >= 0, f"{phrase!r} missing (or out of order) in:\n{demo.stdout}"
         position = found + len(phrase)
     numbered = re.findall(r"^ ?\d+\. ", demo.stdout, re.MULTILINE)
-    assert len(numbered) == 19, demo.stdout
+    assert len(numbered) == 25, demo.stdout
 
 
 def test_demo_fails_with_a_plain_message_when_the_desktop_application_cannot_start(

@@ -10,89 +10,16 @@ they meet on the same desktop link.
 
 import base64
 import json
-import os
-import shlex
 
 import pytest
 
-from conftest import HANG_GUARD, UNDER_WINE
-from desktop_standin import DesktopStandIn, command_bytes
+from conftest import (BROADCAST, BROADCAST_STATE, CALIBRATE, EMOTE, EMOTE_LIST, HANG_GUARD, IDLE, KEY_RELEASES, POSE,
+                      POSE_STATE, QUICKSLOT, QUICKSLOT_STATE, REFRESH, UNDER_WINE, Messages, appear, send)
+from desktop_standin import command_bytes
 from streamdeck_host import StreamDeckHost
 
-PREFIX = "com.brimcove.zorvaneplugin."
-BROADCAST, CALIBRATE, SPECIAL, POSE = (PREFIX + a for a in ("broadcast", "calibrate", "specialaction", "pose"))
-EMOTE, QUICKSLOT, AVATAR, BACKGROUND, IDLE = (
-    PREFIX + a for a in ("emote", "quickslot", "changeavatar", "changebackground", "idle"))
-
-REFRESH, BROADCAST_STATE, POSE_STATE = 0x160000, 0x160001, 0x160002
-EMOTE_LIST, QUICKSLOT_STATE = 0x160005, 0x160009
-DESKTOP_CMD = shlex.split(os.environ.get("ZORVANE_DESKTOP_CMD", ""))
-
-
-@pytest.fixture
-def make_desktop(plugin_env):
-    if not DESKTOP_CMD:
-        pytest.skip("ZORVANE_DESKTOP_CMD is not set, so there is no stand-in desktop application")
-    started = []
-
-    def make(*arguments):
-        stand_in = DesktopStandIn(DESKTOP_CMD + list(arguments), env=plugin_env, timeout=HANG_GUARD)
-        started.append(stand_in)
-        stand_in.start()
-        return stand_in
-
-    yield make
-    for stand_in in started:
-        stand_in.stop()
-
-
-@pytest.fixture
-def desktop(make_desktop):
-    return make_desktop()
-
-
-def send(host, event, action="", context="", payload=None):
-    message = {"event": event, "action": action, "context": context, "device": "DEV1"}
-    if payload is not None:
-        message["payload"] = payload
-    host.send_json(message)
-
-
-def appear(host, action, context, settings=None):
-    send(host, "willAppear", action, context,
-         {"coordinates": {"column": 0, "row": 0}, "settings": settings or {}})
-
-
-class Messages:
-    """The plug-in's messages to the Stream Deck application after a mark."""
-
-    def __init__(self, host):
-        self.host = host
-        self.seen = len(host.frames)
-
-    def wait(self, count):
-        frames = self.host.wait_for_frames(self.seen + count)
-        taken = [json.loads(frame.data) for frame in frames[self.seen:self.seen + count]]
-        self.seen += count
-        return taken
-
-
-def value1(value):
-    return (json.dumps({"value1": value}, separators=(",", ":")) + "\n").encode() + b"\0"
-
-
 def test_every_key_press_arrives_as_its_exact_command(session, desktop):
-    keys = [
-        (BROADCAST, {"value": 5}, 0x80000, b""),
-        (CALIBRATE, {}, 0x80001, b""),
-        (SPECIAL, {"value": 7}, 0x80002, value1(7)),
-        (POSE, {"value": 3.9}, 0x80003, value1(3)),
-        (AVATAR, {"value": "Fox \"Ember\""}, 0x80004, b'{"value1":"Fox \\"Ember\\""}\n\0'),
-        (BACKGROUND, {"value": "C:\\bg\\beach.png"}, 0x80005, b'{"value1":"C:\\\\bg\\\\beach.png"}\n\0'),
-        (EMOTE, {"value": 12}, 0x80008, value1("12")),
-        (QUICKSLOT, {"value": "Slot 1"}, 0x8000C, value1("Slot 1")),
-        (IDLE, {"value": -1}, 0x8000E, value1(-1)),
-    ]
+    keys = KEY_RELEASES
     for index, (action, settings, _, _) in enumerate(keys):
         appear(session, action, f"key{index}", settings)
     for index, (action, _, _, _) in enumerate(keys):

@@ -8,7 +8,7 @@ import shutil
 
 import pytest
 
-from test_desktop_link import CALIBRATE, QUICKSLOT, QUICKSLOT_STATE, Messages, appear, make_desktop, send  # noqa: F401
+from conftest import CALIBRATE, QUICKSLOT, QUICKSLOT_STATE, Messages, appear, send
 
 ADDRESS_SPACE_LIMIT = 300 << 20
 SANITIZED = os.environ.get("ZORVANE_SANITIZED") == "1"

@@ -1,5 +1,6 @@
 """Stand-in Stream Deck application for driving the plug-in process."""
 
+from .dials import ENCODER, KEYPAD, Instances, dial_press, dial_rotate, event, instance_event, strip_text, touch_tap
 from .host import (
     DEFAULT_INFO,
     DEFAULT_REGISTER_EVENT,
@@ -16,6 +17,15 @@ from .styled import registration_text, styled_string
 
 __all__ = [
     "DEFAULT_INFO",
+    "ENCODER",
+    "KEYPAD",
+    "Instances",
+    "dial_press",
+    "dial_rotate",
+    "event",
+    "instance_event",
+    "strip_text",
+    "touch_tap",
     "DEFAULT_REGISTER_EVENT",
     "DEFAULT_UUID",
     "Frame",

@@ -1,6 +1,8 @@
 """Command line of the stand-in Stream Deck application.
 
   run   launch the plug-in, send it text frames, close, report what it sent
+        (and, after each setFeedback or setSettings, the dial's strip or
+        stored settings as the Stream Deck application now keeps them)
   demo  a narrated session of the whole system, with the stand-in desktop
         application (see demo.py)
 
@@ -16,6 +18,7 @@ import shlex
 import sys
 
 from . import demo
+from .dials import Instances
 from .host import DEFAULT_INFO, DEFAULT_REGISTER_EVENT, DEFAULT_UUID, HostTimeout, StreamDeckHost, plugin_environment
 
 
@@ -66,9 +69,13 @@ def run(options) -> int:
         except HostTimeout as error:
             print(f"error: {error}", file=sys.stderr)
             return 2
+        instances = Instances()
         for frame in host.frames:
             print(f"--- frame {frame.index} ({frame.kind})")
             sys.stdout.write(_describe_frame(frame))
+            change = instances.take(frame.data) if frame.kind == "text" else None
+            if change:
+                print(f"=== {change}")
         for name, text in (("stdout", result.stdout), ("stderr", result.stderr)):
             if text:
                 print(f"--- plug-in {name}:\n{text.decode(errors='replace')}")
@@ -99,6 +106,8 @@ def main(argv=None) -> int:
         help="the stand-in desktop application's command, split like a shell would split it",
     )
     demo_parser.add_argument("--timeout", type=float, default=60.0, help="hang guard for each wait, in seconds")
+    demo_parser.add_argument(
+        "--strip-picture", metavar="FILE", help="draw the dial's strip after its turns into FILE (PNG)")
     demo_parser.add_argument("plugin", nargs=argparse.REMAINDER, help="plug-in command and its leading arguments")
 
     options = parser.parse_args(argv)
@@ -110,4 +119,4 @@ def main(argv=None) -> int:
         return run(options)
     if not options.desktop:
         parser.error("the desktop application's command is empty")
-    return demo.run(options.plugin, options.desktop, timeout=options.timeout)
+    return demo.run(options.plugin, options.desktop, timeout=options.timeout, strip_picture=options.strip_picture)

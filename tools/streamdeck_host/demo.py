@@ -4,8 +4,10 @@ stand-in Stream Deck application and the stand-in Zorvane desktop application.
 Keys appear on the Stream Deck, are pressed, and their presses arrive at the
 desktop application as commands; a property inspector opens and receives the
 list that the desktop application answers with; the desktop application
-reports changes and the keys follow; the desktop application quits and the
-keys go back to their first state; the Stream Deck application closes the
+reports changes and the keys follow; a Change Avatar action on a dial names
+its avatar on the touch strip, turning goes through the desktop
+application's avatars and pushing applies the one shown; the desktop
+application quits and the keys go back to their first state; the Stream Deck application closes the
 connection and the plug-in exits.
 
 Every step waits (with a hang guard, never a fixed sleep) for the effect it
@@ -34,11 +36,14 @@ from dataclasses import dataclass
 from desktop_standin import DesktopStandIn, command_value
 from support.png import png_file
 
+from .dials import dial_press, dial_rotate, instance_event, strip_text
 from .host import StreamDeckHost, plugin_environment, runs_under_wine
+from .strip_picture import strip_png
 from .styled import registration_text
 
 PREFIX = "com.brimcove.zorvaneplugin."
-BROADCAST, POSE, EMOTE, QUICKSLOT = (PREFIX + a for a in ("broadcast", "pose", "emote", "quickslot"))
+BROADCAST, POSE, EMOTE, QUICKSLOT, AVATAR = (
+    PREFIX + a for a in ("broadcast", "pose", "emote", "quickslot", "changeavatar"))
 DEVICE = "DEVICE1"
 
 # Kind codes of the commands the plug-in sends to the desktop application.
@@ -63,13 +68,19 @@ COMMAND_NAMES = {
 COMMAND_KINDS = {name: kind for kind, name in COMMAND_NAMES.items()}
 
 # Kind codes of the desktop application's notifications used here.
-BROADCAST_STATE, POSE_STATE, EMOTE_LIST, QUICKSLOT_STATE = 0x160001, 0x160002, 0x160005, 0x160009
+BROADCAST_STATE, POSE_STATE, AVATAR_LIST, EMOTE_LIST, QUICKSLOT_STATE = (
+    0x160001, 0x160002, 0x160003, 0x160005, 0x160009)
 
 EMOTE_LIST_DOCUMENT = {
     "listType": "emote",
     "itemList": [{"name": "Wave"}, {"name": "Bow"}, {"name": "Cheer"}],
     "imagePath": "C:\\Zorvane\\emotes",
 }
+
+# The desktop application's avatars: value, name, colour of the thumbnail.
+AVATARS = [("fox", "Fox Ember", (0xE0, 0x70, 0x20)), ("owl", "Owl Nightwatch", (0x8B, 0x5A, 0x2B)),
+           ("cat", "Cat Whiskers", (0x90, 0x90, 0x98))]
+AVATAR_NAMES = {value: name for value, name, _ in AVATARS}
 
 
 @dataclass(frozen=True)
@@ -114,20 +125,29 @@ def session_environment(plugin_cmd, desktop_cmd, runtime_dir: str) -> dict:
 class Demo:
     """The scripted session; ``run`` goes through it step by step."""
 
-    def __init__(self, host: StreamDeckHost, desktop: DesktopStandIn, image_path: str, say):
+    def __init__(self, host: StreamDeckHost, desktop: DesktopStandIn, image_path: str, say, strip_picture=None,
+                 thumbnails=None):
         self.host = host
+        self.strip_picture = strip_picture  # where to draw the dial's strip after its last turn
         self.desktop = desktop
         self.image_path = image_path
         self.say = say
         self.steps = 0
         self.frames_seen = 0  # the plug-in's messages already accounted for
         self.commands_seen = 0  # the desktop application's commands already accounted for
-        with open(image_path, "rb") as image:
-            self.image_url = "data:image/png;base64," + base64.b64encode(image.read()).decode("ascii")
+        self.image_url = data_url(image_path)
+        thumbnails = thumbnails or {}  # avatar value -> its thumbnail file
+        self.avatar_list = {
+            "listType": "avatar",
+            "imagePath": os.path.dirname(image_path),
+            "itemList": [{"name": name, "id": value, "thumbnail": thumbnails[value]} for value, name, _ in AVATARS],
+        }
+        self.avatar_icons = {value: data_url(path) for value, path in thumbnails.items()}
         self.broadcast = Key("broadcast key", BROADCAST, "KEYBROADCAST0000", 0, {})
         self.pose = Key("pose key", POSE, "KEYPOSE000000002", 1, {"value": 2})
         self.emote = Key("emote key", EMOTE, "KEYEMOTE00000000", 2, {"value": "Wave"})
         self.quickslot = Key("quick-slot key", QUICKSLOT, "KEYQUICKSLOT0005", 3, {"value": "5", "image": image_path})
+        self.avatar_dial = Key("Change Avatar dial", AVATAR, "DIALAVATAR000000", 0, {"value": "fox"})
 
     # ------------------------------------------------------------------ steps
 
@@ -138,6 +158,7 @@ class Demo:
         self.keys_are_pressed()
         self.inspector_opens()
         self.desktop_reports_changes()
+        self.dial_scene()
         self.desktop_quits()
         self.connection_closes()
 
@@ -229,6 +250,57 @@ class Demo:
         self.step(
             'The desktop application reports quick slot "5"; the plug-in sends the quick-slot key its image again.')
 
+    def dial_scene(self) -> None:
+        self.dial_appears()
+        self.dial_turns()
+        self.dial_is_pushed()
+
+    def dial_appears(self) -> None:
+        dial = self.avatar_dial
+        self.host.send_json(instance_event("willAppear", dial.action, dial.context, dial.settings, column=dial.column))
+        self.expect_messages([self.feedback(title="Change Avatar", value="fox")],
+                             "the Change Avatar dial's strip naming the action and the stored avatar")
+        received = self.expect_command(COMMAND_KINDS["get avatar list"], None, "the Change Avatar dial appearing")
+        self.step(
+            f'A Change Avatar action appears on dial {dial.column}, its stored avatar "fox"; the strip shows'
+            f" {self.strip()} and the desktop application receives: {received}."
+        )
+
+        self.notify(AVATAR_LIST, self.avatar_list, "avatar list")
+        self.expect_messages([self.feedback(value=AVATAR_NAMES["fox"])], "the strip naming the stored avatar")
+        names = ", ".join(AVATAR_NAMES.values())
+        self.step(
+            f"The desktop application answers with its avatar list ({names}); the strip names it: {self.strip()}.")
+
+    def dial_turns(self) -> None:
+        dial = self.avatar_dial
+        for ticks, avatar, how in ((1, "owl", "one step clockwise"),
+                                   (2, "fox", "two steps clockwise, past the last avatar to the first"),
+                                   (-1, "cat", "one step back, from the first avatar to the last")):
+            settings = self.host.instances.settings.get(dial.context, dial.settings)
+            self.host.send_json(dial_rotate(dial.action, dial.context, settings, ticks, column=dial.column))
+            self.expect_messages(
+                [{"event": "setSettings", "context": dial.context, "payload": {"value": avatar}},
+                 self.feedback(value=AVATAR_NAMES[avatar], icon=self.avatar_icons[avatar])],
+                f'the dial storing "{avatar}" and its strip naming it')
+            self.step(f'The dial turns {how}; the plug-in stores "{avatar}" (setSettings) and the strip shows'
+                      f" {self.strip()}.")
+
+        if self.strip_picture:
+            with open(self.strip_picture, "wb") as picture:
+                picture.write(strip_png(self.host.instances.strips[dial.context]))
+            self.say(f"    (the strip drawn into {self.strip_picture})")
+
+    def dial_is_pushed(self) -> None:
+        dial = self.avatar_dial
+        settings = self.host.instances.settings.get(dial.context, dial.settings)
+        self.host.send_json(dial_press("dialDown", dial.action, dial.context, settings, dial.column))
+        self.host.send_json(dial_press("dialUp", dial.action, dial.context, settings, dial.column))
+        # The turns sent no command: the push's is the next one.
+        received = self.expect_command(COMMAND_KINDS["change avatar"], "cat", "the dial's push")
+        self.expect_messages([], "silence towards the Stream Deck after the dial's push")
+        self.step(f"The dial is pushed and released; the desktop application receives: {received}.")
+
     def desktop_quits(self) -> None:
         code = self.desktop.stop()
         if code != 0:
@@ -283,6 +355,13 @@ class Demo:
     def image_message(self) -> dict:
         return {"event": "setImage", "context": self.quickslot.context,
                 "payload": {"image": self.image_url, "target": 0}}
+
+    def feedback(self, **items) -> dict:
+        return {"event": "setFeedback", "context": self.avatar_dial.context, "payload": items}
+
+    def strip(self) -> str:
+        """The dial's strip as the Stream Deck application now shows it."""
+        return strip_text(self.host.instances.strips.get(self.avatar_dial.context, {}))
 
     @staticmethod
     def state_message(key: Key, state: int) -> dict:
@@ -339,6 +418,11 @@ class Demo:
             raise DemoFailed(f"the plug-in refused the {what} notification (result {result})")
 
 
+def data_url(png_path: str) -> str:
+    with open(png_path, "rb") as image:
+        return "data:image/png;base64," + base64.b64encode(image.read()).decode("ascii")
+
+
 def command_value_text(command: dict) -> str:
     """The command's JSON text as sent, without its line feed and NUL."""
     return bytes.fromhex(command.get("bytes", "")).rstrip(b"\0").rstrip(b"\n").decode("utf-8", "replace")
@@ -358,7 +442,7 @@ def _abridged(text: str, limit: int = 200) -> str:
     return text if len(text) <= limit else text[:limit] + "..."
 
 
-def run(plugin_cmd, desktop_cmd, timeout: float = 60.0, out=sys.stdout) -> int:
+def run(plugin_cmd, desktop_cmd, timeout: float = 60.0, out=sys.stdout, strip_picture=None) -> int:
     def say(text: str = "") -> None:
         print(text, file=out, flush=True)
 
@@ -371,6 +455,11 @@ def run(plugin_cmd, desktop_cmd, timeout: float = 60.0, out=sys.stdout) -> int:
         image_path = os.path.join(folder, "slot5.png")
         with open(image_path, "wb") as image:
             image.write(png_image(72, 72, (0x2E, 0x86, 0xC1)))
+        thumbnails = {}
+        for value, _, colour in AVATARS:
+            thumbnails[value] = os.path.join(folder, f"{value}.png")
+            with open(thumbnails[value], "wb") as thumbnail:
+                thumbnail.write(png_image(48, 48, colour))
         env = session_environment(plugin_cmd, desktop_cmd, runtime_dir)
         try:
             with ExitStack() as stack:
@@ -384,7 +473,7 @@ def run(plugin_cmd, desktop_cmd, timeout: float = 60.0, out=sys.stdout) -> int:
                 finally:
                     stack.callback(desktop.stop)
                 host = stack.enter_context(StreamDeckHost(plugin_cmd, env=env, timeout=timeout))
-                Demo(host, desktop, image_path, say).run()
+                Demo(host, desktop, image_path, say, strip_picture, thumbnails).run()
         except DemoFailed as failure:
             say(f"FAILED: {failure}.")
             return 1

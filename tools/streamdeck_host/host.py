@@ -23,6 +23,8 @@ from typing import Callable, Iterable, NamedTuple, Optional, Sequence, Union
 
 import websockets
 
+from .dials import Instances
+
 DEFAULT_UUID = "9F1C3A2B7E6D4C5B8A0F1E2D3C4B5A69"
 DEFAULT_REGISTER_EVENT = "registerPlugin"
 DEFAULT_INFO = json.dumps(
@@ -31,7 +33,8 @@ DEFAULT_INFO = json.dumps(
         "plugin": {"uuid": "com.brimcove.zorvaneplugin", "version": "1.0"},
         "devicePixelRatio": 1,
         "devices": [
-            {"id": "DEVICE1", "name": "Stream Deck", "size": {"columns": 5, "rows": 3}, "type": 0}
+            {"id": "DEVICE1", "name": "Stream Deck", "size": {"columns": 5, "rows": 3}, "type": 0},
+            {"id": "DEVICE2", "name": "Stream Deck +", "size": {"columns": 4, "rows": 2}, "type": 7},
         ],
     }
 )
@@ -157,6 +160,12 @@ class StreamDeckHost:
     def frames(self) -> list:
         """A copy of every frame received so far, in arrival order."""
         return self._call(self._snapshot(lambda: list(self._frames)))
+
+    @property
+    def instances(self) -> Instances:
+        """The strips and stored settings that the plug-in's setFeedback and
+        setSettings frames so far leave behind, as the Stream Deck application keeps them."""
+        return Instances.from_frames(self.frames)
 
     @property
     def connection_count(self) -> int:
