@@ -4,7 +4,10 @@
 // the WebSocket: it registers, receives the item lists that the plug-in
 // forwards from the Zorvane desktop application ("sendToPropertyInspector")
 // and the key's settings ("didReceiveSettings"), and writes the user's
-// choices back with "setSettings".
+// choices back with "setSettings". The same page serves an action placed on
+// a Stream Deck+ dial (an encoder): the same picker, whose choice the strip
+// shows; turning the dial changes the setting, which arrives here as
+// "didReceiveSettings". A dial has no key image, so that field is hidden.
 (function (root) {
   'use strict';
 
@@ -16,6 +19,7 @@
     socket: null,
     uuid: '', // this inspector's identifier; the context of its messages
     action: null, // the entry of ACTIONS, null for an action we do not know
+    onDial: false, // opened for an encoder rather than a key
     settings: {},
     entries: null, // picker entries of the last list; null while there is none
     appClosed: false,
@@ -180,6 +184,7 @@
     byId('choice').hidden = !hasList;
     if (hasList) renderChoice(action);
 
+    byId('key-image').hidden = state.onDial;
     // Leave the path alone while the user is typing in it.
     const input = byId('image-path');
     if (document.activeElement !== input) {
@@ -221,6 +226,7 @@
       ? ACTIONS[key.action]
       : null;
     state.settings = isObject(payload.settings) ? payload.settings : {};
+    state.onDial = payload.controller === 'Encoder';
     document.body.dataset.action = typeof key.action === 'string' ? key.action : '';
     render();
 

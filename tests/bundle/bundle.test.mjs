@@ -18,7 +18,7 @@ const REPO = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..', '.
 const UUID = 'com.brimcove.zorvaneplugin';
 const BUNDLE = path.join(REPO, `${UUID}.sdPlugin`);
 const IMAGES = path.join(BUNDLE, 'images');
-const LANGUAGES = ['en', 'de', 'fr', 'es', 'ja', 'zh_CN'];
+const LANGUAGES = ['en', 'de', 'fr', 'es', 'ja', 'zh_CN', 'ko', 'zh_TW'];
 
 const manifest = JSON.parse(fs.readFileSync(path.join(BUNDLE, 'manifest.json'), 'utf8'));
 const ACTIONS = createRequire(import.meta.url)(path.join(BUNDLE, 'inspector', 'actions.js'));
@@ -37,6 +37,9 @@ const LIST_TYPES = {
 };
 const NUMERIC = ['specialaction', 'pose', 'idle'];
 const TWO_STATES = ['broadcast', 'pose'];
+// What the plug-in writes on a dial's touch strip besides names of actions
+// and items, looked up in the language files' "Localization" table.
+const STRIP_TEXTS = ['On air', 'Off air', 'Active', 'Inactive'];
 
 // The plug-in's key action table as the native build writes it
 // (key_actions.json); scripts/test-inspector.sh builds it and names it.
@@ -95,6 +98,28 @@ describe('manifest', () => {
   });
 });
 
+describe('the actions on dials', () => {
+  test('every action can sit on a dial, with its own picture, and turns only when it has a list', () => {
+    for (const action of manifest.Actions) {
+      const name = action.UUID.slice(UUID.length + 1);
+      assert.deepEqual(action.Controllers, ['Keypad', 'Encoder'], name);
+      const { layout, Icon, TriggerDescription: what, ...rest } = action.Encoder;
+      assert.deepEqual(rest, {}, name);
+      assert.equal(layout, '$A1', name);
+      assert.equal(Icon, `images/encoders/${name}`, name);
+      const list = name in LIST_TYPES;
+      assert.deepEqual(
+        Object.keys(what).sort(),
+        (list ? ['Push', 'Rotate', 'Touch'] : ['Push', 'Touch']).sort(),
+        name,
+      );
+      // A tap on the strip does what a push does.
+      assert.equal(what.Touch, what.Push, name);
+      for (const text of Object.values(what)) assert.ok(text.trim(), name);
+    }
+  });
+});
+
 describe("the plug-in's key action table", () => {
   const identifiers = (rows) => rows.map((row) => row.identifier).sort();
 
@@ -126,6 +151,7 @@ describe('pictures', () => {
     [manifest.CategoryIcon, 28, true],
     ...manifest.Actions.map((a) => [a.Icon, 20, true]),
     ...manifest.Actions.flatMap((a) => a.States.map((s) => [s.Image, 72, false])),
+    ...manifest.Actions.map((a) => [a.Encoder.Icon, 72, false]),
   ];
 
   test('every picture the manifest names is a PNG with its @2x twin at the expected sizes', () => {
@@ -141,7 +167,7 @@ describe('pictures', () => {
     }
   });
 
-  test('action and category icons are white on transparent; key images are opaque', () => {
+  test('action and category icons are white on transparent; key and dial images are opaque', () => {
     for (const [name, size, white] of pictures) {
       const { pixels } = readPng(fs.readFileSync(path.join(BUNDLE, `${name}@2x.png`)));
       let transparent = 0;
@@ -204,13 +230,24 @@ describe('language files', () => {
   const stateNames = new Set(
     manifest.Actions.flatMap((a) => a.States.map((s) => s.Name).filter(Boolean)),
   );
-  const known = new Set([...texts, ...stateNames]);
+  const triggerTexts = new Set(
+    manifest.Actions.flatMap((a) => Object.values(a.Encoder.TriggerDescription)),
+  );
+  const known = new Set([...texts, ...stateNames, ...triggerTexts, ...STRIP_TEXTS]);
+
+  test('the bundle holds a language file for each language tested here, and no other', () => {
+    const files = fs
+      .readdirSync(BUNDLE)
+      .filter((f) => f.endsWith('.json') && f !== 'manifest.json')
+      .map((f) => f.slice(0, -'.json'.length));
+    assert.deepEqual(files.sort(), [...LANGUAGES].sort());
+  });
 
   test('the inspector texts were found', () => {
     assert.ok(texts.size > Object.keys(ACTIONS).length * 2, [...texts].join(' | '));
   });
 
-  test('each language translates every text of the inspector and of the manifest, and nothing else', () => {
+  test('each language translates every text of the inspector, the manifest and the strip, and nothing else', () => {
     for (const language of LANGUAGES) {
       const file = readLanguage(language);
       const table = file.Localization;
@@ -242,6 +279,17 @@ describe('language files', () => {
           Name: file.Localization[s.Name],
         }));
         assert.deepEqual(entry.States ?? [], states, `${language}: ${action.UUID}`);
+        const trigger = Object.fromEntries(
+          Object.entries(action.Encoder.TriggerDescription).map(([k, v]) => [
+            k,
+            file.Localization[v],
+          ]),
+        );
+        assert.deepEqual(
+          entry.Encoder,
+          { TriggerDescription: trigger },
+          `${language}: ${action.UUID}`,
+        );
       }
     }
   });

@@ -142,14 +142,16 @@ export class InspectorHarness {
     });
   }
 
-  // Opens the inspector for one key and connects it as the Stream Deck
-  // application would. Returns the page, the inspector's uuid, the
-  // registration frame and a `host` to talk to the page.
+  // Opens the inspector for one key (or, with controller 'Encoder', one dial
+  // of a Stream Deck+) and connects it as the Stream Deck application would.
+  // Returns the page, the inspector's uuid, the registration frame and a
+  // `host` to talk to the page.
   async open({
     action,
     settings = {},
     language = 'en',
     uuid = 'PI' + Math.random().toString(16).slice(2),
+    controller,
   }) {
     const page = await this.context.newPage();
     page.setDefaultTimeout(FRAME_WAIT_MS);
@@ -160,13 +162,19 @@ export class InspectorHarness {
       application: { font: '.AppleSystemUIFont', language, platform: 'windows', version: '6.4.0' },
       plugin: { uuid: 'com.brimcove.zorvaneplugin', version: '1.0.0.0' },
       devicePixelRatio: 1,
-      devices: [{ id: 'DEV1', name: 'Stream Deck', size: { columns: 5, rows: 3 }, type: 0 }],
+      devices: [
+        controller === 'Encoder'
+          ? { id: 'DEV1', name: 'Stream Deck +', size: { columns: 4, rows: 2 }, type: 7 }
+          : { id: 'DEV1', name: 'Stream Deck', size: { columns: 5, rows: 3 }, type: 0 },
+      ],
     });
+    // A key's payload names no controller, as hosts from before the dials sent it.
+    const where = { ...(controller && { controller }), coordinates: { column: 1, row: 0 } };
     const actionInfo = JSON.stringify({
       action,
       context: uuid,
       device: 'DEV1',
-      payload: { settings, coordinates: { column: 1, row: 0 } },
+      payload: { settings, ...where },
     });
     const connection = this.nextConnection();
     await page.evaluate(
@@ -190,7 +198,7 @@ export class InspectorHarness {
             event: 'didReceiveSettings',
             context: uuid,
             device: 'DEV1',
-            payload: { settings: newSettings, coordinates: { column: 1, row: 0 } },
+            payload: { settings: newSettings, ...where },
           }),
         );
       },

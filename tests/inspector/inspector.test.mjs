@@ -284,6 +284,46 @@ describe('lists and the settings a click writes', () => {
     await page.close();
   });
 
+  test("a dial's inspector shows the same picker, no key image, and follows the dial's turns", async () => {
+    const { page, uuid, host, errors } = await harness.open({
+      action: ID + 'changeavatar',
+      settings: { value: 'Alice' },
+      controller: 'Encoder',
+    });
+    host.sendToPropertyInspector(avatarList());
+    await waitForOptions(page, 3);
+    assert.deepEqual(
+      (await readPicker(page)).map((o) => [o.text, o.selected]),
+      [
+        ['Alice', true],
+        ['Bob', false],
+        ['Carol', false],
+      ],
+    );
+    assert.equal(await page.isVisible('#key-image'), false);
+
+    // Turning the dial: the plug-in stores the next avatar with setSettings,
+    // which the Stream Deck application hands on to the open inspector.
+    host.didReceiveSettings({ value: 'Bob' });
+    await page.waitForFunction(
+      () => document.querySelector('#current-value').textContent === 'Bob',
+    );
+    assert.deepEqual(
+      (await readPicker(page)).map((o) => o.selected),
+      [false, true, false],
+    );
+    await harness.screenshot(page, 'inspector-dial-avatar-list.png');
+
+    await optionNamed(page, 'Carol').click();
+    assert.deepEqual(await host.frames.next(), {
+      event: 'setSettings',
+      context: uuid,
+      payload: { value: 'Carol' },
+    });
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+
   test('a list of another kind is ignored and an empty list says so', async () => {
     const { page, host } = await harness.open({ action: ID + 'emote' });
     host.sendToPropertyInspector({ listType: 'avatar', itemList: ['Alice'], imagePath: thumbs });
@@ -407,7 +447,7 @@ describe('the key image', () => {
 });
 
 describe('languages', () => {
-  const languages = ['en', 'de', 'fr', 'es', 'ja', 'zh_CN'];
+  const languages = ['en', 'de', 'fr', 'es', 'ja', 'zh_CN', 'ko', 'zh_TW'];
 
   test("the page speaks the Stream Deck application's language", async () => {
     for (const language of languages) {

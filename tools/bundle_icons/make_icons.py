@@ -311,6 +311,23 @@ def key_layers(name: str, glyph: str, dim: bool) -> List[Tuple[Sdf, Paint]]:
     ]
 
 
+# The dial's canvas around an encoder icon's disc.
+DIAL_BACKGROUND = (30, 32, 38, 255)
+
+
+def encoder_layers(name: str) -> List[Tuple[Sdf, Paint]]:
+    """The picture of an action on a dial: the white glyph on a disc in the
+    colours of its lit key, on a dark square (opaque, as key images are; the
+    Stream Deck application shows it in the round canvas of the dial)."""
+    lit = f"{name}-on" if f"{name}-on" in KEY_COLOURS else name
+    top, bottom = KEY_COLOURS[lit]
+    return [
+        (lambda x, y: -1.0, solid(DIAL_BACKGROUND)),
+        (circle(50, 50, 44), vertical_gradient(top, bottom)),
+        (placed(GLYPHS[name](9), 0.5, 25, 25), solid(WHITE)),
+    ]
+
+
 def make_all(out_dir: str) -> None:
     # Plug-in icon (store and plug-in list): white mark on a coloured tile.
     write_pair(os.path.join(out_dir, "plugin"), "icon", 256, [
@@ -331,6 +348,9 @@ def make_all(out_dir: str) -> None:
         # Key image of the second state (on).
         write_pair(os.path.join(out_dir, "keys"), f"{name}-on", 72,
                    key_layers(f"{name}-on", name, dim=False))
+    for name in GLYPHS:
+        # Encoder icon (the action on a dial).
+        write_pair(os.path.join(out_dir, "encoders"), name, 72, encoder_layers(name))
 
 
 def main(argv: List[str]) -> int:
