@@ -32,10 +32,13 @@
   }
 
   // The first member of item, in the order of names, whose value is a
-  // non-empty string or a finite number.
+  // non-empty string or a finite number. Of members whose names match alike
+  // ("Name" and "name") the first in sorted order counts, not the first in
+  // the text: the plug-in reads lists with a JSON library that keeps members
+  // sorted, and the two must pick the same one.
   function pickMember(item, names) {
     const found = Object.create(null);
-    for (const key of Object.keys(item)) {
+    for (const key of Object.keys(item).sort()) {
       const normal = memberKey(key);
       if (!(normal in found)) found[normal] = item[key];
     }
