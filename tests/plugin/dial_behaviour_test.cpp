@@ -24,12 +24,6 @@ namespace {
 
 class Dial : public ::testing::Test, protected RecordedPlugin {
 protected:
-  void Event(const std::string &event, std::string_view action, const std::string &context,
-             const std::string &payload = "{}") {
-    channel.HandleMessage(R"({"event":")" + event + R"(","action":")" + std::string(action) +
-                          R"(","context":")" + context + R"(","device":"dev","payload":)" +
-                          payload + "}");
-  }
   void AppearOnDial(std::string_view action, const std::string &context,
                     const std::string &settings = "{}") {
     Event("willAppear", action, context,
@@ -49,16 +43,6 @@ protected:
   // A list notification of the action, as the desktop application sends it.
   void List(std::string_view action, const std::string &document) {
     DispatchNotification(FindKeyAction(action)->listKind, document, plugin);
-  }
-  std::vector<RecordedCommand> TakeCommands() {
-    auto taken = commands.Commands();
-    commands.Clear();
-    return taken;
-  }
-  std::vector<Json::Value> TakeMessages() {
-    auto taken = session.Messages();
-    session.Clear();
-    return taken;
   }
   Json::Value Stored(std::string_view action, const std::string &context) {
     return plugin.Store().Find(context, std::string(action)).settings;

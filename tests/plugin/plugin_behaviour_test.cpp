@@ -18,26 +18,9 @@ namespace {
 
 class Plugin : public ::testing::Test, protected RecordedPlugin {
 protected:
-  void Event(const std::string &event, std::string_view action, const std::string &context,
-             const std::string &payload = "{}") {
-    channel.HandleMessage(R"({"event":")" + event + R"(","action":")" + std::string(action) +
-                          R"(","context":")" + context + R"(","device":"dev","payload":)" +
-                          payload + "}");
-  }
   void Appear(std::string_view action, const std::string &context,
               const std::string &settings = "{}") {
     Event("willAppear", action, context, R"({"settings":)" + settings + "}");
-  }
-  // The kind and text of every command enqueued so far, then forgets them.
-  std::vector<RecordedCommand> TakeCommands() {
-    auto taken = commands.Commands();
-    commands.Clear();
-    return taken;
-  }
-  std::vector<Json::Value> TakeMessages() {
-    auto taken = session.Messages();
-    session.Clear();
-    return taken;
   }
 };
 

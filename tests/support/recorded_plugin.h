@@ -6,6 +6,10 @@
 #include "streamdeck/plugin_channel.h"
 #include "support/recorders.h"
 
+#include <string>
+#include <string_view>
+#include <vector>
+
 struct RecordedPlugin {
   cZorvanePlugin plugin;
   RecordingSession session;
@@ -15,5 +19,25 @@ struct RecordedPlugin {
   RecordedPlugin() {
     plugin.SetChannel(&channel);
     plugin.SetCommandQueue(&commands);
+  }
+
+  // One Stream Deck event of an instance, as the session hands it over.
+  void Event(const std::string &event, std::string_view action, const std::string &context,
+             const std::string &payload = "{}") {
+    channel.HandleMessage(R"({"event":")" + event + R"(","action":")" + std::string(action) +
+                          R"(","context":")" + context + R"(","device":"dev","payload":)" +
+                          payload + "}");
+  }
+  // The kind and text of every command enqueued so far, then forgets them.
+  std::vector<RecordedCommand> TakeCommands() {
+    auto taken = commands.Commands();
+    commands.Clear();
+    return taken;
+  }
+  // Every message sent so far, then forgets them.
+  std::vector<Json::Value> TakeMessages() {
+    auto taken = session.Messages();
+    session.Clear();
+    return taken;
   }
 };
