@@ -39,6 +39,7 @@ void StartUp(const LaunchArguments &arguments) {
     return;
   }
   auto *plugin = new cZorvanePlugin;
+  plugin->SetLocalizer(gLocalizer);
   auto *channel = new ESDPluginChannel(arguments.pluginUUID, nullptr, plugin);
   plugin->SetChannel(channel);
   auto *session = new ESDWebsocketWrapper(arguments.port, arguments.pluginUUID,

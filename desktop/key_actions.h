@@ -25,6 +25,9 @@ enum class KeyValue {
 struct KeyAction {
   // The action's identifier in the manifest and in every event, compared byte for byte.
   std::string_view identifier;
+  // The action's English name, as the manifest and the inspector's actions.js
+  // give it; a dial's strip shows its translation as the title.
+  std::string_view name;
   std::uint32_t keyCommand;
   KeyValue keyValue;
   // The list request and the notification kind of the answer; 0 for an
@@ -41,24 +44,25 @@ struct KeyAction {
 
 // A refresh asks for the lists in the order of these rows.
 inline constexpr KeyAction kKeyActions[] = {
-    {"com.brimcove.zorvaneplugin.broadcast", CommandKind::Broadcast, KeyValue::None, 0, 0, nullptr,
-     false},
-    {"com.brimcove.zorvaneplugin.calibrate", CommandKind::Calibrate, KeyValue::None, 0, 0, nullptr,
-     false},
-    {"com.brimcove.zorvaneplugin.changeavatar", CommandKind::ChangeAvatar, KeyValue::Text,
-     CommandKind::GetAvatarList, NotificationKind::AvatarList, "avatar", true},
-    {"com.brimcove.zorvaneplugin.changebackground", CommandKind::ChangeBackground, KeyValue::Text,
-     CommandKind::GetBackgroundList, NotificationKind::BackgroundList, "background", true},
-    {"com.brimcove.zorvaneplugin.emote", CommandKind::Emote, KeyValue::Text,
+    {"com.brimcove.zorvaneplugin.broadcast", "Broadcast", CommandKind::Broadcast, KeyValue::None, 0,
+     0, nullptr, false},
+    {"com.brimcove.zorvaneplugin.calibrate", "Calibrate", CommandKind::Calibrate, KeyValue::None, 0,
+     0, nullptr, false},
+    {"com.brimcove.zorvaneplugin.changeavatar", "Change Avatar", CommandKind::ChangeAvatar,
+     KeyValue::Text, CommandKind::GetAvatarList, NotificationKind::AvatarList, "avatar", true},
+    {"com.brimcove.zorvaneplugin.changebackground", "Change Background",
+     CommandKind::ChangeBackground, KeyValue::Text, CommandKind::GetBackgroundList,
+     NotificationKind::BackgroundList, "background", true},
+    {"com.brimcove.zorvaneplugin.emote", "Emote", CommandKind::Emote, KeyValue::Text,
      CommandKind::GetEmoteList, NotificationKind::EmoteList, "emote", true},
-    {"com.brimcove.zorvaneplugin.specialaction", CommandKind::SpecialAction, KeyValue::Integer,
-     CommandKind::GetSpecialActionList, NotificationKind::SpecialActionList, "special_action",
-     false},
-    {"com.brimcove.zorvaneplugin.pose", CommandKind::Pose, KeyValue::Integer,
+    {"com.brimcove.zorvaneplugin.specialaction", "Special Action", CommandKind::SpecialAction,
+     KeyValue::Integer, CommandKind::GetSpecialActionList, NotificationKind::SpecialActionList,
+     "special_action", false},
+    {"com.brimcove.zorvaneplugin.pose", "Pose", CommandKind::Pose, KeyValue::Integer,
      CommandKind::GetPoseList, NotificationKind::PoseList, "pose", false},
-    {"com.brimcove.zorvaneplugin.quickslot", CommandKind::Quickslot, KeyValue::Text,
+    {"com.brimcove.zorvaneplugin.quickslot", "Quick Slot", CommandKind::Quickslot, KeyValue::Text,
      CommandKind::GetQuickslotList, NotificationKind::QuickslotList, "quickslot", true},
-    {"com.brimcove.zorvaneplugin.idle", CommandKind::Idle, KeyValue::Integer,
+    {"com.brimcove.zorvaneplugin.idle", "Idle Animation", CommandKind::Idle, KeyValue::Integer,
      CommandKind::GetIdleList, NotificationKind::IdleList, "idle", false},
 };
 

@@ -31,6 +31,8 @@ public:
   virtual void ApplyBroadcastState(bool on) = 0;
   virtual void ApplyPoseState(bool active, std::int32_t poseValue) = 0;
   virtual void ApplyQuickslotState(const std::string &quickslotValue, bool flag) = 0;
+  // A list that passed its action's checks: for the open inspectors of the
+  // action, and for its dials.
   virtual void ForwardListToInspectors(const std::string &action, const Json::Value &document) = 0;
 };
 

@@ -10,6 +10,10 @@ cContextRecord::cContextRecord(const std::string &context_, const std::string &a
   row = coordinates["row"].asInt();
   column = coordinates["column"].asInt();
   settings = payload["settings"];
+  const Json::Value &controllerName = payload["controller"];
+  if (controllerName.isString() && controllerName.asString() == "Encoder") {
+    controller = Controller::Encoder;
+  }
 }
 
 std::int32_t cContextRecord::GetValueAsInt() const {
@@ -57,6 +61,12 @@ void cContextStore::UpdateSettings(const std::string &context, const std::string
                                    const Json::Value &payload) {
   ChangeStored(context, action,
                [&payload](cContextRecord &record) { record.settings = payload["settings"]; });
+}
+
+void cContextStore::ReplaceSettings(const std::string &context, const std::string &action,
+                                    const Json::Value &settings) {
+  ChangeStored(context, action,
+               [&settings](cContextRecord &record) { record.settings = settings; });
 }
 
 void cContextStore::UpdateInspectorCount(const std::string &context, const std::string &action,

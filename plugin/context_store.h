@@ -1,5 +1,6 @@
-// The record of every key instance currently visible on a Stream Deck:
-// its action, position, settings and open property inspectors.
+// The record of every action instance currently visible on a Stream Deck, on
+// a key or on a dial: its action, position, settings and open property
+// inspectors.
 #pragma once
 
 #include <json/json.h>
@@ -12,9 +13,14 @@
 #include <unordered_set>
 #include <vector>
 
+// Where an instance sits: on a key, or on a dial (the Stream Deck
+// application's "Encoder"), which has events and a touch strip of its own.
+enum class Controller { Keypad, Encoder };
+
 struct cContextRecord {
   std::string context;
   std::string action;
+  Controller controller = Controller::Keypad;
   std::int32_t row = 0;
   std::int32_t column = 0;
   Json::Value settings;
@@ -22,14 +28,17 @@ struct cContextRecord {
 
   // The empty record.
   cContextRecord() = default;
-  // Takes "coordinates" and "settings" from an event's payload. Throws the
-  // JSON library's error when they cannot be read as such.
+  // Takes "coordinates", "settings" and "controller" from an event's payload:
+  // a dial when "controller" is "Encoder", a key otherwise. Throws the JSON
+  // library's error when they cannot be read as such.
   cContextRecord(const std::string &context, const std::string &action,
                  const Json::Value &payload = Json::Value());
 
   // Settings "value" as a 32-bit integer; 0 when there is none. Throws the
   // JSON library's error when it cannot be converted.
   std::int32_t GetValueAsInt() const;
+
+  bool IsEncoder() const { return controller == Controller::Encoder; }
 
   // Records are keyed by (context, action) alone.
   bool operator==(const cContextRecord &other) const {
@@ -52,6 +61,9 @@ public:
   void Remove(const std::string &context, const std::string &action);
   void UpdateSettings(const std::string &context, const std::string &action,
                       const Json::Value &payload);
+  // Stores `settings` as the settings of (context, action).
+  void ReplaceSettings(const std::string &context, const std::string &action,
+                       const Json::Value &settings);
   void UpdateInspectorCount(const std::string &context, const std::string &action, bool appeared);
   cContextRecord Find(const std::string &context, const std::string &action) const;
   std::vector<cContextRecord> GetWithOpenInspector() const;

@@ -3,7 +3,13 @@
 #include "desktop/command_sender.h"
 #include "desktop/key_actions.h"
 #include "plugin/key_images.h"
+#include "streamdeck/base64.h"
+#include "streamdeck/localizer.h"
 #include "streamdeck/plugin_channel.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
 
 namespace {
 
@@ -11,6 +17,68 @@ namespace {
 // are, numbers and booleans written out, missing or null as empty.
 std::string SettingText(const cContextRecord &record, const char *member) {
   return record.settings[member].asString();
+}
+
+// The stored "value" as the property inspector compares it with a list's
+// values; empty when there is none.
+std::string StoredValueText(const Json::Value &settings) {
+  return settings.isObject() ? JavaScriptText(settings["value"]) : std::string();
+}
+
+// The position of the item whose value is `stored`; -1 when none is.
+std::int64_t FindItem(const ItemList &list, const std::string &stored) {
+  if (!stored.empty()) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      if (list[i].valueText == stored) {
+        return static_cast<std::int64_t>(i);
+      }
+    }
+  }
+  return -1;
+}
+
+// The list position that a turn of `ticks` lands on, wrapping around: from
+// no current item, the first turn forward reaches the first item and the
+// first turn back the last one.
+std::size_t TurnedPosition(std::int64_t current, std::int32_t ticks, std::size_t size) {
+  const auto n = static_cast<std::int64_t>(size);
+  std::int64_t position = ticks;
+  if (current >= 0) {
+    position += current;
+  } else if (ticks > 0) {
+    position -= 1;
+  }
+  return static_cast<std::size_t>((position % n + n) % n);
+}
+
+// A turn's "ticks": a non-zero integer in the 32-bit range, or nothing.
+bool ReadTicks(const Json::Value &payload, std::int32_t &ticks) {
+  if (!payload.isObject()) {
+    return false;
+  }
+  const Json::Value &member = payload["ticks"];
+  if (!member.isInt() || member.asInt() == 0) {
+    return false;
+  }
+  ticks = member.asInt();
+  return true;
+}
+
+// A thumbnail on the strip stays small, so that a fast turn stays cheap.
+constexpr std::size_t kMaxThumbnailBytes = 64 * 1024;
+
+// The thumbnail as a PNG data URL; empty when it is no readable PNG file of
+// at most kMaxThumbnailBytes.
+std::string ThumbnailDataUrl(const std::string &path) {
+  if (path.empty()) {
+    return std::string();
+  }
+  const FileBytes png = ReadSmallPngFile(path, kMaxThumbnailBytes);
+  if (png.size == 0) {
+    return std::string();
+  }
+  return "data:image/png;base64," +
+         Base64Encode(png.data.get(), static_cast<std::uint32_t>(png.size));
 }
 
 } // namespace
@@ -21,9 +89,44 @@ void cZorvanePlugin::Enqueue(std::unique_ptr<const cCommand> command) {
   }
 }
 
-void cZorvanePlugin::ShowStoredImage(const std::string &context, const std::string &action) {
-  const cContextRecord record = mStore.Find(context, action);
-  SetKeyImageFromFile(mChannel, record.context, SettingText(record, "image"));
+std::string cZorvanePlugin::Localize(std::string_view english) const {
+  return mLocalizer != nullptr ? mLocalizer->Localize(english) : std::string(english);
+}
+
+std::string cZorvanePlugin::CurrentItemText(const cContextRecord &record) const {
+  const std::string stored = StoredValueText(record.settings);
+  if (const std::shared_ptr<const ItemList> list = mLists.Find(record.action)) {
+    const std::int64_t current = FindItem(*list, stored);
+    if (current >= 0) {
+      return (*list)[static_cast<std::size_t>(current)].text;
+    }
+  }
+  return stored;
+}
+
+void cZorvanePlugin::SetDialValue(const cContextRecord &record, const std::string &value) {
+  Json::Value feedback(Json::objectValue);
+  feedback["value"] = value;
+  mChannel->SetFeedback(feedback, record.context);
+}
+
+// A key shows the image file of its settings; a dial of a known action shows
+// its current item on the strip, under the action's name when it appears.
+void cZorvanePlugin::ShowOnKeyOrDial(const cContextRecord &record, bool withTitle) {
+  if (!record.IsEncoder()) {
+    SetKeyImageFromFile(mChannel, record.context, SettingText(record, "image"));
+    return;
+  }
+  const KeyAction *keyAction = FindKeyAction(record.action);
+  if (mChannel == nullptr || keyAction == nullptr) {
+    return;
+  }
+  Json::Value feedback(Json::objectValue);
+  if (withTitle) {
+    feedback["title"] = Localize(keyAction->name);
+  }
+  feedback["value"] = CurrentItemText(record);
+  mChannel->SetFeedback(feedback, record.context);
 }
 
 void cZorvanePlugin::OnKeyDown(const std::string &, const std::string &, const Json::Value &,
@@ -39,7 +142,14 @@ void cZorvanePlugin::OnKeyUp(const std::string &action, const std::string &conte
 void cZorvanePlugin::OnWillAppear(const std::string &action, const std::string &context,
                                   const Json::Value &payload, const std::string &) {
   mStore.Add(context, action, payload);
-  ShowStoredImage(context, action);
+  const cContextRecord record = mStore.Find(context, action);
+  ShowOnKeyOrDial(record, true);
+  if (record.IsEncoder()) {
+    // So that the strip can name the item, the dial asks for its action's list.
+    if (const KeyAction *keyAction = FindKeyAction(action)) {
+      Enqueue(MakeListRequest(*keyAction));
+    }
+  }
 }
 
 void cZorvanePlugin::OnWillDisappear(const std::string &action, const std::string &context,
@@ -69,6 +179,7 @@ void cZorvanePlugin::OnDeviceDidDisconnect(const std::string &) {}
 void cZorvanePlugin::OnApplicationDidLaunch(const std::string &) {}
 
 void cZorvanePlugin::OnApplicationDidTerminate(const std::string &) {
+  mLists.DropAll();
   if (mChannel == nullptr) {
     return;
   }
@@ -79,7 +190,11 @@ void cZorvanePlugin::OnApplicationDidTerminate(const std::string &) {
   }
   for (const std::string_view action : {Action::Broadcast, Action::Pose}) {
     for (const cContextRecord &record : mStore.GetByAction(action)) {
-      mChannel->SetState(0, record.context);
+      if (!record.IsEncoder()) {
+        mChannel->SetState(0, record.context);
+      } else if (action == Action::Broadcast) {
+        SetDialValue(record, Localize("Off air"));
+      }
     }
   }
 }
@@ -87,12 +202,83 @@ void cZorvanePlugin::OnApplicationDidTerminate(const std::string &) {
 void cZorvanePlugin::OnDidReceiveSettings(const std::string &action, const std::string &context,
                                           const Json::Value &payload, const std::string &) {
   mStore.UpdateSettings(context, action, payload);
-  ShowStoredImage(context, action);
+  ShowOnKeyOrDial(mStore.Find(context, action), false);
 }
 
 // The plug-in takes no message from its property inspectors.
 void cZorvanePlugin::OnSendToPlugin(const std::string &, const std::string &, const Json::Value &,
                                     const std::string &) {}
+
+void cZorvanePlugin::OnDialDown(const std::string &, const std::string &, const Json::Value &,
+                                const std::string &) {}
+
+// Pushing a dial or tapping its strip does what releasing a key of the same
+// action does: the command from the stored settings.
+void cZorvanePlugin::PushDial(const std::string &action, const std::string &context) {
+  const KeyAction *keyAction = FindKeyAction(action);
+  if (keyAction == nullptr) {
+    return;
+  }
+  const cContextRecord record = mStore.Find(context, action);
+  if (record.IsEncoder()) {
+    Enqueue(MakeKeyCommand(*keyAction, record.settings));
+  }
+}
+
+void cZorvanePlugin::OnDialUp(const std::string &action, const std::string &context,
+                              const Json::Value &, const std::string &) {
+  PushDial(action, context);
+}
+
+void cZorvanePlugin::OnTouchTap(const std::string &action, const std::string &context,
+                                const Json::Value &, const std::string &) {
+  PushDial(action, context);
+}
+
+void cZorvanePlugin::OnDialRotate(const std::string &action, const std::string &context,
+                                  const Json::Value &payload, const std::string &) {
+  const KeyAction *keyAction = FindKeyAction(action);
+  std::int32_t ticks = 0;
+  if (keyAction == nullptr || !keyAction->HasList() || !ReadTicks(payload, ticks)) {
+    return;
+  }
+  const cContextRecord record = mStore.Find(context, action);
+  if (record.IsEncoder()) {
+    TurnDial(*keyAction, record, ticks);
+  }
+}
+
+// Turning moves the dial's choice through its action's current list: the
+// chosen item becomes the stored "value", shown on the strip. No command
+// goes out; without a list the dial asks for it again.
+void cZorvanePlugin::TurnDial(const KeyAction &keyAction, const cContextRecord &record,
+                              std::int32_t ticks) {
+  const std::shared_ptr<const ItemList> list = mLists.Find(record.action);
+  if (list == nullptr || list->empty()) {
+    Enqueue(MakeListRequest(keyAction));
+    return;
+  }
+  if (!record.settings.isObject() && !record.settings.isNull()) {
+    return;
+  }
+  const ListItem &item = (*list)[TurnedPosition(FindItem(*list, StoredValueText(record.settings)),
+                                                ticks, list->size())];
+  Json::Value settings =
+      record.settings.isObject() ? record.settings : Json::Value(Json::objectValue);
+  settings["value"] = item.value;
+  mStore.ReplaceSettings(record.context, record.action, settings);
+  if (mChannel == nullptr) {
+    return;
+  }
+  mChannel->SetSettings(settings, record.context);
+  Json::Value feedback(Json::objectValue);
+  feedback["value"] = item.text;
+  std::string icon = ThumbnailDataUrl(item.thumbnailFile);
+  if (!icon.empty()) {
+    feedback["icon"] = std::move(icon);
+  }
+  mChannel->SetFeedback(feedback, record.context);
+}
 
 void cZorvanePlugin::RequestListsForOpenInspectors() {
   const std::vector<cContextRecord> open = mStore.GetWithOpenInspector();
@@ -110,7 +296,11 @@ void cZorvanePlugin::ApplyBroadcastState(bool on) {
     return;
   }
   for (const cContextRecord &record : mStore.GetByAction(Action::Broadcast)) {
-    mChannel->SetState(on ? 1 : 0, record.context);
+    if (record.IsEncoder()) {
+      SetDialValue(record, Localize(on ? "On air" : "Off air"));
+    } else {
+      mChannel->SetState(on ? 1 : 0, record.context);
+    }
   }
 }
 
@@ -120,7 +310,12 @@ void cZorvanePlugin::ApplyPoseState(bool active, std::int32_t poseValue) {
   }
   for (const cContextRecord &record : mStore.GetByAction(Action::Pose)) {
     try {
-      if (record.GetValueAsInt() == poseValue) {
+      if (record.GetValueAsInt() != poseValue) {
+        continue;
+      }
+      if (record.IsEncoder()) {
+        SetDialValue(record, Localize(active ? "Active" : "Inactive"));
+      } else {
         mChannel->SetState(active ? 1 : 0, record.context);
       }
     } catch (const Json::Exception &) {
@@ -134,6 +329,9 @@ void cZorvanePlugin::ApplyQuickslotState(const std::string &quickslotValue, bool
     return;
   }
   for (const cContextRecord &record : mStore.GetByAction(Action::Quickslot)) {
+    if (record.IsEncoder()) {
+      continue; // a dial shows no image file
+    }
     try {
       if (SettingText(record, "value") == quickslotValue) {
         SetKeyImageFromFile(mChannel, record.context, SettingText(record, "image"));
@@ -146,12 +344,31 @@ void cZorvanePlugin::ApplyQuickslotState(const std::string &quickslotValue, bool
 
 void cZorvanePlugin::ForwardListToInspectors(const std::string &action,
                                              const Json::Value &document) {
+  if (mChannel != nullptr) {
+    for (const cContextRecord &record : mStore.GetWithOpenInspector()) {
+      if (record.action == action) {
+        mChannel->SendToPropertyInspector(record.action, record.context, document);
+      }
+    }
+  }
+  KeepListForDials(action, document);
+}
+
+// The list becomes the action's current one, read once here, and every dial
+// of the action shows its current item in it.
+void cZorvanePlugin::KeepListForDials(const std::string &action, const Json::Value &document) {
+  const KeyAction *keyAction = FindKeyAction(action);
+  if (keyAction == nullptr || !keyAction->HasList()) {
+    return;
+  }
+  mLists.Keep(action, std::make_shared<const ItemList>(
+                          ReadListItems(document, keyAction->keyValue == KeyValue::Integer)));
   if (mChannel == nullptr) {
     return;
   }
-  for (const cContextRecord &record : mStore.GetWithOpenInspector()) {
-    if (record.action == action) {
-      mChannel->SendToPropertyInspector(record.action, record.context, document);
+  for (const cContextRecord &record : mStore.GetByAction(action)) {
+    if (record.IsEncoder()) {
+      SetDialValue(record, CurrentItemText(record));
     }
   }
 }

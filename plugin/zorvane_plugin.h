@@ -1,20 +1,27 @@
 // The plug-in object: answers the Stream Deck events, keeps the record of the
-// visible keys, and makes the keys follow the desktop application.
+// visible keys and dials, and makes them follow the desktop application.
 #pragma once
 
 #include "desktop/notification_decoding.h"
 #include "plugin/context_store.h"
+#include "plugin/current_lists.h"
 #include "streamdeck/base_plugin.h"
 
 #include <memory>
+#include <string_view>
 
 class cCommand;
 class cCommandQueue;
+class Localizer;
+struct KeyAction;
 
 class cZorvanePlugin : public ESDBasePlugin, public cNotificationReactions {
 public:
   // Set once by start-up, before the session begins.
   void SetCommandQueue(cCommandQueue *commands) { mCommands = commands; }
+  // Set once by start-up, before the session begins; without one the texts
+  // on a dial's strip are English.
+  void SetLocalizer(const Localizer *localizer) { mLocalizer = localizer; }
 
   void OnKeyDown(const std::string &action, const std::string &context, const Json::Value &payload,
                  const std::string &deviceID) override;
@@ -36,6 +43,14 @@ public:
                             const Json::Value &payload, const std::string &deviceID) override;
   void OnSendToPlugin(const std::string &action, const std::string &context,
                       const Json::Value &payload, const std::string &deviceID) override;
+  void OnDialDown(const std::string &action, const std::string &context, const Json::Value &payload,
+                  const std::string &deviceID) override;
+  void OnDialUp(const std::string &action, const std::string &context, const Json::Value &payload,
+                const std::string &deviceID) override;
+  void OnDialRotate(const std::string &action, const std::string &context,
+                    const Json::Value &payload, const std::string &deviceID) override;
+  void OnTouchTap(const std::string &action, const std::string &context, const Json::Value &payload,
+                  const std::string &deviceID) override;
 
   void RequestListsForOpenInspectors() override;
   void ApplyBroadcastState(bool on) override;
@@ -47,8 +62,16 @@ public:
 
 private:
   void Enqueue(std::unique_ptr<const cCommand> command);
-  void ShowStoredImage(const std::string &context, const std::string &action);
+  void ShowOnKeyOrDial(const cContextRecord &record, bool withTitle);
+  void PushDial(const std::string &action, const std::string &context);
+  void TurnDial(const KeyAction &keyAction, const cContextRecord &record, std::int32_t ticks);
+  void KeepListForDials(const std::string &action, const Json::Value &document);
+  void SetDialValue(const cContextRecord &record, const std::string &value);
+  std::string Localize(std::string_view english) const;
+  std::string CurrentItemText(const cContextRecord &record) const;
 
   cContextStore mStore;
+  cCurrentLists mLists;
   cCommandQueue *mCommands = nullptr;
+  const Localizer *mLocalizer = nullptr;
 };

@@ -34,6 +34,19 @@ public:
   virtual void OnSendToPlugin(const std::string &action, const std::string &context,
                               const Json::Value &payload, const std::string &deviceID) = 0;
 
+  // The events of an action placed on a dial (an encoder instance). The
+  // payload is the event's "payload" object as it came (null when it is no
+  // object): "settings" and "coordinates", for a turn "ticks" and "pressed",
+  // for a tap "tapPos" and "hold".
+  virtual void OnDialDown(const std::string &action, const std::string &context,
+                          const Json::Value &payload, const std::string &deviceID) = 0;
+  virtual void OnDialUp(const std::string &action, const std::string &context,
+                        const Json::Value &payload, const std::string &deviceID) = 0;
+  virtual void OnDialRotate(const std::string &action, const std::string &context,
+                            const Json::Value &payload, const std::string &deviceID) = 0;
+  virtual void OnTouchTap(const std::string &action, const std::string &context,
+                          const Json::Value &payload, const std::string &deviceID) = 0;
+
   // Set once by start-up, before the session begins.
   void SetChannel(ESDPluginChannel *channel) { mChannel = channel; }
 

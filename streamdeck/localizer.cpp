@@ -4,6 +4,7 @@
 #include "streamdeck/paths.h"
 
 #include <fstream>
+#include <utility>
 
 Json::Value LoadLocalizationTable(const std::string &folder, const std::string &language) {
   if (language.empty() || folder.empty()) {
@@ -33,3 +34,15 @@ Json::Value LoadLocalizationTable(const std::string &folder, const std::string &
 
 Localizer::Localizer(const std::string &language)
     : mTable(LoadLocalizationTable(GetPluginFolder(), language)) {}
+
+Localizer::Localizer(Json::Value table) : mTable(std::move(table)) {}
+
+std::string Localizer::Localize(std::string_view text) const {
+  if (mTable.isObject()) {
+    const Json::Value *entry = mTable.find(text.data(), text.data() + text.size());
+    if (entry != nullptr && entry->isString() && !entry->asString().empty()) {
+      return entry->asString();
+    }
+  }
+  return std::string(text);
+}

@@ -78,6 +78,16 @@ const std::pair<const char *, Route> kRoutes[] = {
      [](ESDBasePlugin &p, const Envelope &e) {
        p.OnSendToPlugin(e.action, e.context, e.payload, e.device);
      }},
+    {"dialDown", [](ESDBasePlugin &p,
+                    const Envelope &e) { p.OnDialDown(e.action, e.context, e.payload, e.device); }},
+    {"dialUp", [](ESDBasePlugin &p,
+                  const Envelope &e) { p.OnDialUp(e.action, e.context, e.payload, e.device); }},
+    {"dialRotate",
+     [](ESDBasePlugin &p, const Envelope &e) {
+       p.OnDialRotate(e.action, e.context, e.payload, e.device);
+     }},
+    {"touchTap", [](ESDBasePlugin &p,
+                    const Envelope &e) { p.OnTouchTap(e.action, e.context, e.payload, e.device); }},
 };
 
 Route FindRoute(const std::string &event) {
@@ -203,6 +213,22 @@ void ESDPluginChannel::SendToPropertyInspector(const std::string &action,
   message["action"] = action;
   message["context"] = context;
   message["payload"] = payload;
+  Send(message);
+}
+
+void ESDPluginChannel::SetFeedback(const Json::Value &payload, const std::string &context) {
+  Json::Value message(Json::objectValue);
+  message["event"] = "setFeedback";
+  message["context"] = context;
+  message["payload"] = payload;
+  Send(message);
+}
+
+void ESDPluginChannel::SetSettings(const Json::Value &settings, const std::string &context) {
+  Json::Value message(Json::objectValue);
+  message["event"] = "setSettings";
+  message["context"] = context;
+  message["payload"] = settings;
   Send(message);
 }
 

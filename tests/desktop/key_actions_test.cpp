@@ -1,10 +1,14 @@
 // The key action table walked row by row: each row's key command, list
 // request and list notification are what the row says, whatever rows exist.
 #include "desktop/key_actions.h"
+#include "streamdeck/json_text.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,6 +74,25 @@ TEST(KeyActionTable, IdentifiersCommandsAndListsAreEachUnique) {
     }
   }
   EXPECT_EQ(identifiers.size(), std::size(kKeyActions));
+}
+
+// A dial's strip shows the row's name as its title (translated through the
+// language files, whose keys are the English names): it must be the
+// manifest's name of the action.
+TEST(KeyActionTable, NamesAreTheManifestsNames) {
+  std::ifstream file(ZORVANE_MANIFEST, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  Json::Value manifest;
+  ASSERT_TRUE(ParseJsonText(text.str(), manifest)) << ZORVANE_MANIFEST;
+  std::map<std::string, std::string> names;
+  for (const Json::Value &action : manifest["Actions"]) {
+    names[action["UUID"].asString()] = action["Name"].asString();
+  }
+  ASSERT_EQ(names.size(), std::size(kKeyActions));
+  for (const KeyAction &action : kKeyActions) {
+    EXPECT_EQ(names[std::string(action.identifier)], action.name) << action.identifier;
+  }
 }
 
 TEST(KeyActionTable, EachIdentifierFindsItsOwnRowAndNothingElseFindsOne) {

@@ -1,9 +1,9 @@
 // What the plug-in may send and queue, whatever its input, checked by the fuzz
 // targets on every input: each message for the Stream Deck application is
-// JSON in valid UTF-8 and names only contexts that the input introduced, and
-// each command for the desktop application is one that a row of the key-action
-// table makes. A property that does not hold writes what broke to stderr and
-// aborts, which stops libFuzzer and fails the corpus replay alike.
+// JSON in valid UTF-8 and names only contexts that the input introduced (a
+// dial's messages only contexts introduced as a dial), and each command for the desktop application
+// is one that a row of the key-action table makes. A property that does not hold writes what broke
+// to stderr and aborts, which stops libFuzzer and fails the corpus replay alike.
 #pragma once
 
 #include "desktop/key_actions.h"
@@ -75,20 +75,27 @@ public:
     Json::Value event;
     if (ReadJson(Json::CharReaderBuilder(), text, event) && event.isObject() &&
         event["context"].isString()) {
-      Add(event["context"].asString());
+      Add(event["context"].asString(), mContexts);
+      const Json::Value &payload = event["payload"];
+      if (payload.isObject() && payload["controller"] == "Encoder") {
+        Add(event["context"].asString(), mDials);
+      }
     }
   }
   bool Contain(const std::string &context) const { return mContexts.count(context) != 0; }
+  // Whether an event introduced the context with "controller": "Encoder".
+  bool ContainDial(const std::string &context) const { return mDials.count(context) != 0; }
 
 private:
-  void Add(const std::string &context) {
-    mContexts.insert(context);
+  static void Add(const std::string &context, std::set<std::string> &contexts) {
+    contexts.insert(context);
     if (!websocketpp::utf8_validator::validate(context)) {
-      mContexts.insert(AsWritten(context));
+      contexts.insert(AsWritten(context));
     }
   }
 
   std::set<std::string> mContexts;
+  std::set<std::string> mDials;
 };
 
 inline void CheckFrame(const std::string &frame, const IntroducedContexts &contexts) {
@@ -99,6 +106,11 @@ inline void CheckFrame(const std::string &frame, const IntroducedContexts &conte
     const Json::Value &context = message["context"];
     Require(context.isString() && contexts.Contain(context.asString()),
             "a frame names only a context that the input introduced", frame);
+    const Json::Value &event = message["event"];
+    if (event == "setFeedback" || event == "setSettings") {
+      Require(contexts.ContainDial(context.asString()),
+              "a dial's frame names only a context introduced as a dial", frame);
+    }
   }
 }
 

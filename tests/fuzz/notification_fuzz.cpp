@@ -1,7 +1,8 @@
 // Fuzz target: any notification from the desktop application's window. The
 // first four bytes are the kind code, the rest the counted data. The plug-in
-// has a few keys of every kind, some with their inspector open, so that the
-// reactions run too. A notification that fails its checks must reach no
+// has a few keys and dials of every kind, some with their inspector open, so
+// that the reactions run too; a dial is then turned through the list that
+// the notification may have left. A notification that fails its checks must reach no
 // reaction; one that passes may only send and queue what fuzz_properties.h
 // allows.
 #include "desktop/key_actions.h"
@@ -31,6 +32,21 @@ const char *const kKeys[] = {
     R"("context":"p"})",
     R"({"event":"propertyInspectorDidAppear","action":"com.brimcove.zorvaneplugin.broadcast",)"
     R"("context":"b"})",
+    R"({"event":"willAppear","action":"com.brimcove.zorvaneplugin.emote","context":"ed",)"
+    R"("payload":{"controller":"Encoder","settings":{"value":"Wave"}}})",
+    R"({"event":"willAppear","action":"com.brimcove.zorvaneplugin.pose","context":"pd",)"
+    R"("payload":{"controller":"Encoder","settings":{"value":2}}})",
+    R"({"event":"willAppear","action":"com.brimcove.zorvaneplugin.broadcast","context":"bd",)"
+    R"("payload":{"controller":"Encoder"}})",
+};
+
+// After the notification: every list dial turns once, through its action's
+// list if the notification left one.
+const char *const kTurns[] = {
+    R"({"event":"dialRotate","action":"com.brimcove.zorvaneplugin.emote","context":"ed",)"
+    R"("payload":{"controller":"Encoder","ticks":1}})",
+    R"({"event":"dialRotate","action":"com.brimcove.zorvaneplugin.pose","context":"pd",)"
+    R"("payload":{"controller":"Encoder","ticks":-1}})",
 };
 
 // The payload text as the desktop application means it: the counted bytes
@@ -127,6 +143,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   if (!fromDesktop || !PassesChecks(kind, payload)) {
     fuzz::Require(recorded.session.Texts().empty() && recorded.commands.Commands().empty(),
                   "a notification that fails its checks reaches no reaction", subject);
+  }
+  fuzz::CheckSentAndQueued(recorded.session, recorded.commands, contexts);
+  for (const char *turn : kTurns) {
+    recorded.channel.HandleMessage(turn);
   }
   fuzz::CheckSentAndQueued(recorded.session, recorded.commands, contexts);
   return 0;

@@ -2,6 +2,7 @@
 // turns paths into URLs; plain node, no browser.
 
 import assert from 'node:assert/strict';
+import fs from 'node:fs';
 import { createRequire } from 'node:module';
 import path from 'node:path';
 import { describe, test } from 'node:test';
@@ -16,6 +17,29 @@ const INSPECTOR = path.resolve(
   'inspector',
 );
 const Items = createRequire(import.meta.url)(path.join(INSPECTOR, 'items.js'));
+// The list-element cases that the plug-in's C++ test (tests/plugin/list_items_test.cpp)
+// walks too: what the strip of a dial names is what the inspector names.
+const SHARED_CASES = JSON.parse(
+  fs.readFileSync(
+    path.resolve(fileURLToPath(import.meta.url), '..', '..', 'support', 'list_item_cases.json'),
+    'utf8',
+  ),
+).cases;
+
+describe('the list-element cases shared with the plug-in', () => {
+  for (const { name, numeric, list, entries } of SHARED_CASES) {
+    test(name, () => {
+      assert.deepEqual(
+        Items.normalizeList(list, numeric),
+        entries.map(({ text, value, thumbnail }) => ({ text, value, thumbnail })),
+      );
+      // The plug-in reads the thumbnail from a file: the one the inspector shows.
+      for (const { file, thumbnail } of entries) {
+        if (file !== null) assert.equal(Items.pathToUrl(file), thumbnail, file);
+      }
+    });
+  }
+});
 
 describe('list entries for text actions', () => {
   test('strings, numbers and objects with the usual member names', () => {

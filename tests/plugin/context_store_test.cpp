@@ -33,6 +33,33 @@ TEST(ContextRecord, BuiltFromAPayload) {
   EXPECT_EQ(bare.column, 0);
   EXPECT_TRUE(bare.settings.isNull());
   EXPECT_EQ(bare.GetValueAsInt(), 0);
+  EXPECT_FALSE(bare.IsEncoder());
+}
+
+TEST(ContextRecord, OnlyTheEncoderControllerMakesADial) {
+  EXPECT_TRUE(cContextRecord("c", kPose, Parse(R"({"controller":"Encoder"})")).IsEncoder());
+  for (const char *controller : {R"("Keypad")", R"("encoder")", R"("Encoder ")", "1", "null",
+                                 R"(["Encoder"])", R"({"name":"Encoder"})"}) {
+    EXPECT_FALSE(
+        cContextRecord("c", kPose, Parse(std::string(R"({"controller":)") + controller + "}"))
+            .IsEncoder())
+        << controller;
+  }
+}
+
+TEST(ContextStore, ADialKeepsItsControllerThroughEveryChange) {
+  cContextStore store;
+  store.Add("d", kPose, Parse(R"({"controller":"Encoder","settings":{"value":1}})"));
+  store.Add("d", kPose, Parse(R"({"controller":"Keypad"})"));
+  store.UpdateSettings("d", kPose, Parse(R"({"controller":"Keypad","settings":{"value":2}})"));
+  store.UpdateInspectorCount("d", kPose, true);
+  store.ReplaceSettings("d", kPose, Parse(R"({"value":3,"image":"x.png"})"));
+  store.ReplaceSettings("never-seen", kPose, Parse(R"({"value":4})"));
+  const cContextRecord stored = store.Find("d", kPose);
+  EXPECT_TRUE(stored.IsEncoder());
+  EXPECT_EQ(stored.settings, Parse(R"({"value":3,"image":"x.png"})"));
+  EXPECT_EQ(stored.inspectorCount, 1);
+  EXPECT_EQ(store.GetByAction(kPose).size(), 1u);
 }
 
 TEST(ContextRecord, ValueAsIntFollowsTheJsonConversion) {

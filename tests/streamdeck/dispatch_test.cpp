@@ -67,6 +67,22 @@ public:
                       const std::string &d) override {
     Record("sendToPlugin", {a, c, Compact(p), d});
   }
+  void OnDialDown(const std::string &a, const std::string &c, const Json::Value &p,
+                  const std::string &d) override {
+    Record("dialDown", {a, c, Compact(p), d});
+  }
+  void OnDialUp(const std::string &a, const std::string &c, const Json::Value &p,
+                const std::string &d) override {
+    Record("dialUp", {a, c, Compact(p), d});
+  }
+  void OnDialRotate(const std::string &a, const std::string &c, const Json::Value &p,
+                    const std::string &d) override {
+    Record("dialRotate", {a, c, Compact(p), d});
+  }
+  void OnTouchTap(const std::string &a, const std::string &c, const Json::Value &p,
+                  const std::string &d) override {
+    Record("touchTap", {a, c, Compact(p), d});
+  }
 
 private:
   // The failures that reading a key image can meet.
@@ -122,6 +138,10 @@ TEST_F(Dispatch, RoutesEveryEventWithItsArgumentsInOrder) {
       {"applicationDidTerminate", "appTerminate|"},
       {"didReceiveSettings", "didReceiveSettings|A|C|" + payload + "|D"},
       {"sendToPlugin", "sendToPlugin|A|C|" + payload + "|D"},
+      {"dialDown", "dialDown|A|C|" + payload + "|D"},
+      {"dialUp", "dialUp|A|C|" + payload + "|D"},
+      {"dialRotate", "dialRotate|A|C|" + payload + "|D"},
+      {"touchTap", "touchTap|A|C|" + payload + "|D"},
   };
   for (const auto &[event, expected] : cases) {
     EXPECT_EQ(Handle(R"({"event":")" + event + R"(",)" + envelope + "}"), Calls{expected}) << event;
@@ -129,7 +149,8 @@ TEST_F(Dispatch, RoutesEveryEventWithItsArgumentsInOrder) {
 }
 
 TEST_F(Dispatch, EventNamesMatchExactly) {
-  for (const std::string event : {"keyup", "KeyUp", "keyUp ", " keyUp", "", "setImage"}) {
+  for (const std::string event : {"keyup", "KeyUp", "keyUp ", " keyUp", "", "setImage", "dialup",
+                                  "DialRotate", "dialPress", "touchtap", "setFeedback"}) {
     EXPECT_EQ(Handle(R"({"event":")" + event + R"(","context":"C"})"), Calls{}) << event;
   }
   EXPECT_EQ(Handle(R"({"event":7,"context":"C"})"), Calls{});
@@ -142,6 +163,8 @@ TEST_F(Dispatch, WrongTypesReadAsEmptyOrNullAndAreNeverConverted) {
   EXPECT_EQ(Handle(R"({"event":"keyUp","action":"A","context":"C","device":"D"})"),
             Calls{"keyUp|A|C|null|D"});
   EXPECT_EQ(Handle(R"({"event":"keyUp","payload":"text"})"), Calls{"keyUp|||null|"});
+  EXPECT_EQ(Handle(R"({"event":"dialRotate","context":"C","payload":[{"ticks":1}]})"),
+            Calls{"dialRotate||C|null|"});
 }
 
 TEST_F(Dispatch, EventSpecificFields) {

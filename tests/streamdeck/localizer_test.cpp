@@ -49,4 +49,21 @@ TEST_F(LocalizationFolder, EveryFailureLeavesTheTableNull) {
 #endif
 }
 
+TEST(Localizer, LooksUpTheEnglishTextAndFallsBackToIt) {
+  Json::Value table;
+  table["On air"] = "Auf Sendung";
+  table["Pose"] = "";
+  table["Emote"] = 3;
+  table["Idle Animation"] = Json::Value(Json::objectValue);
+  const Localizer german(table);
+  EXPECT_EQ(german.Localize("On air"), "Auf Sendung");
+  for (const char *english : {"Off air", "Pose", "Emote", "Idle Animation", "", "on air"}) {
+    EXPECT_EQ(german.Localize(english), english);
+  }
+  for (const Json::Value &none :
+       {Json::Value(), Json::Value("text"), Json::Value(Json::arrayValue)}) {
+    EXPECT_EQ(Localizer(none).Localize("Active"), "Active");
+  }
+}
+
 } // namespace

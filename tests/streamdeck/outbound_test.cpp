@@ -1,4 +1,4 @@
-// The three outbound messages: exact text, exact members and JSON types, the
+// The outbound messages: exact text, exact members and JSON types, the
 // data-URL prefix rule, and silence while there is no session.
 #include "streamdeck/base64.h"
 #include "streamdeck/json_text.h"
@@ -138,11 +138,46 @@ TEST_F(Outbound, SendToPropertyInspectorCopiesThePayload) {
   EXPECT_TRUE(Last()["payload"].isNull());
 }
 
+TEST_F(Outbound, FeedbackAndSettingsCarryTheirPayloadWhole) {
+  Json::Value feedback;
+  ParseJsonText(
+      R"({"title":"Change Avatar","value":"Fox \"2\"","icon":"data:image/png;base64,QUJD"})",
+      feedback);
+  channel.SetFeedback(feedback, "enc");
+  EXPECT_EQ(session.Texts().at(0), "{\n"
+                                   "   \"context\" : \"enc\",\n"
+                                   "   \"event\" : \"setFeedback\",\n"
+                                   "   \"payload\" : {\n"
+                                   "      \"icon\" : \"data:image/png;base64,QUJD\",\n"
+                                   "      \"title\" : \"Change Avatar\",\n"
+                                   "      \"value\" : \"Fox \\\"2\\\"\"\n"
+                                   "   }\n"
+                                   "}\n");
+  Json::Value settings;
+  ParseJsonText(R"({"value":7,"image":"C:\\k.png","other":{"x":[1]}})", settings);
+  channel.SetSettings(settings, "enc");
+  EXPECT_EQ(session.Texts().at(1), "{\n"
+                                   "   \"context\" : \"enc\",\n"
+                                   "   \"event\" : \"setSettings\",\n"
+                                   "   \"payload\" : {\n"
+                                   "      \"image\" : \"C:\\\\k.png\",\n"
+                                   "      \"other\" : {\n"
+                                   "         \"x\" : [ 1 ]\n"
+                                   "      },\n"
+                                   "      \"value\" : 7\n"
+                                   "   }\n"
+                                   "}\n");
+  EXPECT_EQ(Last()["payload"], settings);
+  EXPECT_FALSE(Last().isMember("action"));
+}
+
 TEST(OutboundWithoutSession, SendsNothingAndReturns) {
   ESDPluginChannel channel("uuid", nullptr, nullptr);
   channel.SetImage("QUJD", "ctx");
   channel.SetState(1, "ctx");
   channel.SendToPropertyInspector("a", "ctx", Json::Value(Json::objectValue));
+  channel.SetFeedback(Json::Value(Json::objectValue), "ctx");
+  channel.SetSettings(Json::Value(Json::objectValue), "ctx");
   RecordingSession session;
   channel.SetSession(&session);
   channel.SetState(1, "ctx");

@@ -1,0 +1,393 @@
+// What the plug-in sends and queues for actions placed on dials: the strip's
+// texts, turning through the action's current list, pushing and tapping, the
+// states, and the dial events that must change nothing. Keys beside the dials
+// must get exactly what they got before.
+#include "desktop/key_actions.h"
+#include "desktop/notification_decoding.h"
+#include "plugin/zorvane_plugin.h"
+#include "streamdeck/json_text.h"
+#include "streamdeck/localizer.h"
+#include "streamdeck/plugin_channel.h"
+#include "support/recorded_plugin.h"
+#include "support/temporary_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace {
+
+class Dial : public ::testing::Test, protected RecordedPlugin {
+protected:
+  void Event(const std::string &event, std::string_view action, const std::string &context,
+             const std::string &payload = "{}") {
+    channel.HandleMessage(R"({"event":")" + event + R"(","action":")" + std::string(action) +
+                          R"(","context":")" + context + R"(","device":"dev","payload":)" +
+                          payload + "}");
+  }
+  void AppearOnDial(std::string_view action, const std::string &context,
+                    const std::string &settings = "{}") {
+    Event("willAppear", action, context,
+          R"({"controller":"Encoder","coordinates":{"row":0,"column":1},"settings":)" + settings +
+              "}");
+  }
+  void AppearOnKey(std::string_view action, const std::string &context,
+                   const std::string &settings = "{}") {
+    Event("willAppear", action, context,
+          R"({"controller":"Keypad","coordinates":{"row":0,"column":1},"settings":)" + settings +
+              "}");
+  }
+  void Turn(std::string_view action, const std::string &context, const std::string &ticks) {
+    Event("dialRotate", action, context,
+          R"({"controller":"Encoder","pressed":false,"settings":{},"ticks":)" + ticks + "}");
+  }
+  // A list notification of the action, as the desktop application sends it.
+  void List(std::string_view action, const std::string &document) {
+    DispatchNotification(FindKeyAction(action)->listKind, document, plugin);
+  }
+  std::vector<RecordedCommand> TakeCommands() {
+    auto taken = commands.Commands();
+    commands.Clear();
+    return taken;
+  }
+  std::vector<Json::Value> TakeMessages() {
+    auto taken = session.Messages();
+    session.Clear();
+    return taken;
+  }
+  Json::Value Stored(std::string_view action, const std::string &context) {
+    return plugin.Store().Find(context, std::string(action)).settings;
+  }
+};
+
+Json::Value Parse(const std::string &text) {
+  Json::Value value;
+  EXPECT_TRUE(ParseJsonText(text, value)) << text;
+  return value;
+}
+
+// One setFeedback frame for `context` with exactly `payload`.
+void ExpectFeedback(const Json::Value &message, const std::string &context,
+                    const std::string &payload) {
+  EXPECT_EQ(message["event"].asString(), "setFeedback");
+  EXPECT_EQ(message["context"].asString(), context);
+  EXPECT_EQ(message["payload"], Parse(payload)) << message.toStyledString();
+  EXPECT_EQ(message.size(), 3u);
+}
+
+const char kAvatars[] =
+    R"({"listType":"avatar","imagePath":"C:\\z","itemList":["Alice",{"name":"Bob","id":"bob-2"},null,"Carol"]})";
+const char kPoses[] =
+    R"({"listType":"pose","itemList":[{"name":"Wave","id":4},"Sit",{"name":"Bow","id":"9"}]})";
+
+TEST_F(Dial, AppearingDialShowsItsActionsNameAndStoredValueAndAsksForItsList) {
+  for (const KeyAction &action : kKeyActions) {
+    SCOPED_TRACE(action.identifier);
+    AppearOnDial(action.identifier, "d", R"({"value":12,"image":"/nonexistent.png"})");
+    const auto sent = TakeMessages();
+    ASSERT_EQ(sent.size(), 1u) << "no setImage for a dial";
+    ExpectFeedback(sent[0], "d", R"({"title":")" + std::string(action.name) + R"(","value":"12"})");
+    const auto asked = TakeCommands();
+    ASSERT_EQ(asked.size(), action.HasList() ? 1u : 0u);
+    if (action.HasList()) {
+      EXPECT_EQ(asked[0].kind, action.listRequest);
+    }
+    EXPECT_TRUE(plugin.Store().Find("d", std::string(action.identifier)).IsEncoder());
+  }
+  AppearOnDial(Action::Emote, "without-value");
+  AppearOnDial(Action::Emote, "odd-value", R"({"value":{"x":1}})");
+  AppearOnDial(Action::Emote, "fraction", R"({"value":0.1})");
+  const auto sent = TakeMessages();
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[0]["payload"]["value"], "");
+  EXPECT_EQ(sent[1]["payload"]["value"], "");
+  EXPECT_EQ(sent[2]["payload"]["value"], "0.1");
+}
+
+TEST_F(Dial, StripTextsComeFromTheLocalizerWithEnglishFallback) {
+  Json::Value table;
+  table["Change Avatar"] = "Avatar wechseln";
+  table["On air"] = "Auf Sendung";
+  const Localizer german(table);
+  plugin.SetLocalizer(&german);
+  AppearOnDial(Action::ChangeAvatar, "a");
+  AppearOnDial(Action::Pose, "p", R"({"value":3})");
+  AppearOnDial(Action::Broadcast, "b");
+  TakeMessages();
+  plugin.ApplyBroadcastState(true);
+  plugin.ApplyBroadcastState(false);
+  plugin.ApplyPoseState(true, 3);
+  AppearOnDial(Action::ChangeAvatar, "a2");
+  const auto sent = TakeMessages();
+  ASSERT_EQ(sent.size(), 4u);
+  ExpectFeedback(sent[0], "b", R"({"value":"Auf Sendung"})");
+  ExpectFeedback(sent[1], "b", R"({"value":"Off air"})");
+  ExpectFeedback(sent[2], "p", R"({"value":"Active"})");
+  ExpectFeedback(sent[3], "a2", R"({"title":"Avatar wechseln","value":""})");
+}
+
+TEST_F(Dial, ListIsKeptAndEveryDialOfItsActionNamesItsItem) {
+  AppearOnDial(Action::ChangeAvatar, "bob", R"({"value":"bob-2"})");
+  AppearOnDial(Action::ChangeAvatar, "gone", R"({"value":"Dave"})");
+  AppearOnDial(Action::ChangeAvatar, "none");
+  AppearOnDial(Action::Pose, "other-action", R"({"value":4})");
+  AppearOnKey(Action::ChangeAvatar, "key", R"({"value":"Alice"})");
+  Event("propertyInspectorDidAppear", Action::ChangeAvatar, "key");
+  TakeMessages();
+  List(Action::ChangeAvatar, kAvatars);
+  const auto sent = TakeMessages();
+  ASSERT_EQ(sent.size(), 4u);
+  EXPECT_EQ(sent[0]["event"].asString(), "sendToPropertyInspector") << "inspectors come first";
+  EXPECT_EQ(sent[0]["context"].asString(), "key");
+  EXPECT_EQ(sent[0]["payload"], Parse(kAvatars));
+  std::set<std::string> shown;
+  for (std::size_t i = 1; i < sent.size(); ++i) {
+    shown.insert(sent[i]["context"].asString() + "=" + sent[i]["payload"]["value"].asString());
+    EXPECT_EQ(sent[i]["payload"].size(), 1u);
+  }
+  EXPECT_EQ(shown, (std::set<std::string>{"bob=Bob", "gone=Dave", "none="}));
+
+  // The kept list names the item from then on: on appearing and on new settings.
+  AppearOnDial(Action::ChangeAvatar, "carol", R"({"value":"Carol"})");
+  Event("didReceiveSettings", Action::ChangeAvatar, "none",
+        R"({"controller":"Encoder","settings":{"value":"Alice","image":"/nonexistent.png"}})");
+  const auto later = TakeMessages();
+  ASSERT_EQ(later.size(), 2u);
+  ExpectFeedback(later[0], "carol", R"({"title":"Change Avatar","value":"Carol"})");
+  ExpectFeedback(later[1], "none", R"({"value":"Alice"})");
+
+  // A list that fails its checks is neither forwarded nor kept.
+  List(Action::ChangeAvatar, R"({"listType":"avatar","itemList":["Zed"]})");
+  EXPECT_TRUE(TakeMessages().empty());
+  Turn(Action::ChangeAvatar, "bob", "1");
+  EXPECT_EQ(TakeMessages().at(1)["payload"]["value"].asString(), "Carol");
+}
+
+TEST_F(Dial, TurningMovesThroughTheListWithWrapAroundAndStoresTheValue) {
+  AppearOnDial(Action::ChangeAvatar, "d", R"({"image":"k.png","other":[1]})");
+  List(Action::ChangeAvatar, kAvatars); // Alice, Bob (bob-2), Carol
+  TakeMessages();
+  TakeCommands();
+  const std::pair<std::string, std::pair<std::string, std::string>> turns[] = {
+      {"1", {"Alice", "Alice"}},
+      {"1", {"bob-2", "Bob"}},
+      {"5", {"Alice", "Alice"}},
+      {"-1", {"Carol", "Carol"}},
+      {"-7", {"bob-2", "Bob"}},
+      {"2147483647", {"Carol", "Carol"}},
+      {"-2147483648", {"Alice", "Alice"}},
+      {"3.0", {"Alice", "Alice"}},
+  };
+  for (const auto &[ticks, expected] : turns) {
+    SCOPED_TRACE(ticks);
+    Turn(Action::ChangeAvatar, "d", ticks);
+    const auto sent = TakeMessages();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0]["event"].asString(), "setSettings");
+    EXPECT_EQ(sent[0]["context"].asString(), "d");
+    const Json::Value settings =
+        Parse(R"({"image":"k.png","other":[1],"value":")" + expected.first + R"("})");
+    EXPECT_EQ(sent[0]["payload"], settings);
+    EXPECT_EQ(Stored(Action::ChangeAvatar, "d"), settings);
+    ExpectFeedback(sent[1], "d", R"({"value":")" + expected.second + R"("})");
+  }
+  EXPECT_TRUE(TakeCommands().empty()) << "turning sends no command";
+}
+
+TEST_F(Dial, FirstTurnFromNoCurrentItemLandsByItsDirection) {
+  List(Action::Pose, kPoses); // Wave (4), Sit (1), Bow (9)
+  const std::pair<std::string, std::string> cases[] = {{"1", "4"},  {"2", "1"},  {"4", "4"},
+                                                       {"-1", "9"}, {"-3", "4"}, {"-5", "1"}};
+  for (const auto &[ticks, value] : cases) {
+    SCOPED_TRACE(ticks);
+    AppearOnDial(Action::Pose, "p", R"({"value":"not in the list"})");
+    TakeMessages();
+    Turn(Action::Pose, "p", ticks);
+    EXPECT_EQ(TakeMessages().at(0)["payload"]["value"], Parse(value)) << "a number, as stored";
+    Event("willDisappear", Action::Pose, "p");
+  }
+}
+
+TEST_F(Dial, TurningWithoutAListAsksForItAndSendsNothingElse) {
+  AppearOnDial(Action::Emote, "e", R"({"value":"wave"})");
+  TakeMessages();
+  TakeCommands();
+  Turn(Action::Emote, "e", "1");
+  auto asked = TakeCommands();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].kind, FindKeyAction(Action::Emote)->listRequest);
+  List(Action::Emote, R"({"listType":"emote","imagePath":"C:\\e","itemList":[null,""]})");
+  TakeMessages();
+  Turn(Action::Emote, "e", "1");
+  EXPECT_EQ(TakeCommands().size(), 1u) << "a list without usable items is no list";
+  List(Action::Emote, R"({"listType":"emote","imagePath":"C:\\e","itemList":["wave","nod"]})");
+  Event("applicationDidTerminate", "", "", R"({"application":"Zorvane.exe"})");
+  TakeMessages();
+  Turn(Action::Emote, "e", "1");
+  EXPECT_EQ(TakeCommands().size(), 1u) << "termination drops the lists";
+  EXPECT_TRUE(TakeMessages().empty());
+  EXPECT_EQ(Stored(Action::Emote, "e"), Parse(R"({"value":"wave"})"));
+}
+
+TEST_F(Dial, BadTurnsAndDialEventsForKeysOrStrangersChangeNothing) {
+  AppearOnDial(Action::Emote, "e", R"({"value":"wave"})");
+  AppearOnDial(Action::Broadcast, "b");
+  AppearOnDial(Action::Calibrate, "c");
+  AppearOnKey(Action::Emote, "key", R"({"value":"wave"})");
+  AppearOnDial(Action::Emote, "odd-settings", "[1]");
+  List(Action::Emote, R"({"listType":"emote","imagePath":"C:\\e","itemList":["wave","nod"]})");
+  TakeMessages();
+  TakeCommands();
+  for (const std::string ticks :
+       {"0", "1.5", "\"1\"", "true", "null", "[1]", "2147483648", "-2147483649", "1e300"}) {
+    Turn(Action::Emote, "e", ticks);
+  }
+  Event("dialRotate", Action::Emote, "e", R"({"settings":{}})");
+  Event("dialRotate", Action::Emote, "e", R"([{"ticks":1}])");
+  Event("dialRotate", Action::Emote, "e", R"("ticks")");
+  for (const std::string event : {"dialRotate", "dialDown", "dialUp", "touchTap"}) {
+    const std::string payload = R"({"ticks":1,"tapPos":[1,2],"hold":false})";
+    Event(event, Action::Emote, "key", payload);
+    Event(event, Action::Emote, "never-seen", payload);
+    Event(event, "com.example.other.emote", "e", payload);
+    Event(event, "", "e", payload);
+    Event(event, Action::Broadcast, "b", R"({"ticks":1})");
+    Event(event, Action::Calibrate, "c", R"({"ticks":-1})");
+    Event(event, Action::Emote, "odd-settings", payload);
+  }
+  Event("dialDown", Action::Emote, "e", R"({"settings":{}})");
+  EXPECT_TRUE(TakeMessages().empty());
+  const auto pushed = TakeCommands();
+  ASSERT_EQ(pushed.size(), 4u) << "only the broadcast and calibrate dials' pushes and taps";
+  EXPECT_EQ(Stored(Action::Emote, "e"), Parse(R"({"value":"wave"})"));
+  EXPECT_EQ(Stored(Action::Emote, "key"), Parse(R"({"value":"wave"})"));
+}
+
+TEST_F(Dial, PushAndTapSendWhatAKeyReleaseSends) {
+  for (const KeyAction &action : kKeyActions) {
+    SCOPED_TRACE(action.identifier);
+    AppearOnKey(action.identifier, "key", R"({"value":7})");
+    AppearOnDial(action.identifier, "dial", R"({"value":7})");
+    TakeCommands();
+    Event("keyUp", action.identifier, "key");
+    Event("dialUp", action.identifier, "dial", R"({"settings":{"value":1}})");
+    Event("touchTap", action.identifier, "dial", R"({"tapPos":[10,20],"hold":true})");
+    Event("dialDown", action.identifier, "dial");
+    const auto sent = TakeCommands();
+    ASSERT_EQ(sent.size(), 3u);
+    for (const RecordedCommand &command : sent) {
+      EXPECT_EQ(command.kind, sent[0].kind);
+      EXPECT_EQ(command.text, sent[0].text);
+    }
+    EXPECT_EQ(sent[0].kind, action.keyCommand);
+    TakeMessages();
+  }
+}
+
+TEST_F(Dial, TurnThenPushAppliesTheChosenItem) {
+  AppearOnDial(Action::SpecialAction, "s");
+  List(Action::SpecialAction,
+       R"({"listType":"special_action","itemList":["Jump",{"name":"Spin","value":" 12 "}]})");
+  TakeCommands();
+  Turn(Action::SpecialAction, "s", "2");
+  Event("dialUp", Action::SpecialAction, "s");
+  const auto sent = TakeCommands();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].kind, CommandKind::SpecialAction);
+  EXPECT_EQ(sent[0].text, "{\"value1\":12}\n");
+}
+
+TEST_F(Dial, StatesShowOnDialsAsTextAndOnKeysAsBefore) {
+  AppearOnKey(Action::Broadcast, "bk");
+  AppearOnDial(Action::Broadcast, "bd");
+  AppearOnKey(Action::Pose, "pk", R"({"value":4})");
+  AppearOnDial(Action::Pose, "pd", R"({"value":4})");
+  AppearOnDial(Action::Pose, "other-pose", R"({"value":5})");
+  AppearOnDial(Action::Quickslot, "qd", R"({"value":"1","image":"/nonexistent.png"})");
+  TakeMessages();
+  plugin.ApplyBroadcastState(true);
+  plugin.ApplyPoseState(false, 4);
+  plugin.ApplyQuickslotState("1", true);
+  Event("applicationDidTerminate", "", "", R"({"application":"Zorvane.exe"})");
+  std::vector<std::string> frames;
+  for (const Json::Value &message : TakeMessages()) {
+    const std::string event = message["event"].asString();
+    frames.push_back(message["context"].asString() + " " + event + " " +
+                     (event == "setState" ? message["payload"]["state"].asString()
+                                          : message["payload"]["value"].asString()));
+  }
+  // Order within one notification follows the store; compare per notification.
+  ASSERT_EQ(frames.size(), 7u);
+  EXPECT_EQ((std::set<std::string>(frames.begin(), frames.begin() + 2)),
+            (std::set<std::string>{"bk setState 1", "bd setFeedback On air"}));
+  EXPECT_EQ((std::set<std::string>(frames.begin() + 2, frames.begin() + 4)),
+            (std::set<std::string>{"pk setState 0", "pd setFeedback Inactive"}));
+  EXPECT_EQ((std::set<std::string>(frames.begin() + 4, frames.end())),
+            (std::set<std::string>{"bk setState 0", "bd setFeedback Off air", "pk setState 0"}))
+      << "a pose dial keeps its text, a pose key goes off";
+}
+
+class DialWithThumbnails : public Dial {
+protected:
+  TemporaryFolder folder{"dial-thumbnails"};
+  std::string png = std::string("\x89PNG\r\n\x1a\n", 8);
+
+  void Write(const std::string &name, const std::string &bytes) {
+    std::ofstream(folder.Path() + "/" + name, std::ios::binary) << bytes;
+  }
+};
+
+TEST_F(DialWithThumbnails, TurningShowsASmallReadablePngAsTheIcon) {
+  Write("small.png", png + "abc");
+  Write("limit.png", png + std::string(64 * 1024 - png.size(), 'x'));
+  Write("large.png", png + std::string(64 * 1024 - png.size() + 1, 'x'));
+  Write("fake.png", "not a png at all");
+  const std::string list = R"({"listType":"quickslot","imagePath":)" +
+                           WriteJsonString(folder.Path()) +
+                           R"(,"itemList":["small",{"name":"L","id":"limit.png"},"large","fake",)"
+                           R"("missing",{"name":"Abs","thumb":)" +
+                           WriteJsonString(folder.Path() + "/small.png") + "}]}";
+  AppearOnDial(Action::Quickslot, "q");
+  List(Action::Quickslot, list);
+  TakeMessages();
+  std::vector<std::size_t> iconSizes;
+  for (int turn = 0; turn < 6; ++turn) {
+    Turn(Action::Quickslot, "q", "1");
+    const Json::Value feedback = TakeMessages().at(1)["payload"];
+    iconSizes.push_back(feedback.isMember("icon") ? feedback["icon"].asString().size() : 0u);
+    if (feedback.isMember("icon")) {
+      EXPECT_EQ(feedback["icon"].asString().rfind("data:image/png;base64,", 0), 0u);
+    }
+  }
+  const std::size_t prefix = std::string("data:image/png;base64,").size();
+  EXPECT_EQ(iconSizes, (std::vector<std::size_t>{prefix + 16, prefix + (64 * 1024 + 2) / 3 * 4, 0,
+                                                 0, 0, prefix + 16}));
+}
+
+// Lists and states arrive on the main thread while dial events arrive on the
+// session worker; run under ThreadSanitizer, this finds a data race between them.
+TEST_F(Dial, NotificationsAndDialEventsMayComeFromTwoThreads) {
+  AppearOnDial(Action::Emote, "e");
+  AppearOnDial(Action::Broadcast, "b");
+  std::thread notifications([this] {
+    for (int i = 0; i < 200; ++i) {
+      List(Action::Emote, R"({"listType":"emote","imagePath":"C:\\e","itemList":["a","b","c"]})");
+      plugin.ApplyBroadcastState(i % 2 == 0);
+    }
+  });
+  for (int i = 0; i < 200; ++i) {
+    Turn(Action::Emote, "e", i % 3 == 0 ? "-1" : "1");
+    Event("dialUp", Action::Emote, "e");
+    Event("didReceiveSettings", Action::Emote, "e", R"({"settings":{"value":"b"}})");
+  }
+  notifications.join();
+  Turn(Action::Emote, "e", "1");
+  EXPECT_EQ(Stored(Action::Emote, "e"), Parse(R"({"value":"c"})"));
+}
+
+} // namespace
