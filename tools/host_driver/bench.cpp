@@ -323,7 +323,7 @@ ReceivedCommand TakeValuelessCommand(BenchSession &session, DesktopWindow &deskt
                                      std::uint64_t kind, const std::string &cause) {
   const std::vector<ReceivedCommand> commands = desktop.TakeAll(session.plugin.Guard());
   if (commands.empty()) {
-    throw DriverFailure("no command reached the desktop window within " +
+    throw DriverFailure(cause + ": no command reached the desktop window within " +
                         std::to_string(session.plugin.Guard().count()) + " ms (hang guard)");
   }
   const ReceivedCommand &command = commands.front();
