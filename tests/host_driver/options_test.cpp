@@ -16,7 +16,7 @@ bool Parse(std::vector<const char *> argv, host_driver::Options &options) {
 TEST(Options, ReadsCountsSecondsAndSizes) {
   host_driver::Options options;
   ASSERT_TRUE(Parse({"plugin", "--sequential", "0", "--pipelined", "500", "--stall-seconds", "0.5",
-                     "--image-mib", "1,8", "--json", "out.json"},
+                     "--image-mib", "1,8", "--json", "out.json", "--turns", "0"},
                     options));
   EXPECT_EQ(options.pluginPath, "plugin");
   EXPECT_EQ(options.sequential, 0u);
@@ -25,6 +25,7 @@ TEST(Options, ReadsCountsSecondsAndSizes) {
   EXPECT_EQ(options.imageMiB, (std::vector<std::size_t>{1, 8}));
   EXPECT_EQ(options.jsonPath, "out.json");
   EXPECT_EQ(options.presses, 1000u);
+  EXPECT_EQ(options.turns, 0u);
 }
 
 TEST(Options, NoImagesWithNone) {

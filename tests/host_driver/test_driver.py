@@ -19,15 +19,17 @@ FAKE_PLUGIN = str(Path(__file__).with_name("fake_plugin.py"))
 
 # Small counts: these runs check the driver, not the plug-in's speed.
 QUICK = ["--sequential", "20", "--pipelined", "300", "--stalled", "300", "--stall-seconds", "0.5",
-         "--presses", "20", "--idle-seconds", "0.2", "--hang-guard", "20"]
-# The fake has no desktop link; its faults show up in the first burst that has replies.
+         "--presses", "20", "--turns", "50", "--idle-seconds", "0.2", "--hang-guard", "20"]
+# The fake has no desktop link and no dials; its faults show up in the first burst of replies.
 FAKE_QUICK = ["--sequential", "8", "--pipelined", "8", "--stalled", "8", "--stall-seconds", "0.2",
-              "--presses", "0", "--idle-seconds", "0", "--image-mib", "none", "--hang-guard", "3"]
+              "--presses", "0", "--turns", "0", "--idle-seconds", "0", "--image-mib", "none",
+              "--hang-guard", "3"]
 EVERY_FIGURE = {
     "startup_ms", "rss_after_registration_mib", "threads_after_registration", "idle_wakeups",
     "cpu_per_event_sequential_us", "cpu_per_event_pipelined_us", "pipelined_replies_per_s",
     "host_busy_during_burst_percent", "rss_after_burst_mib", "rss_stalled_mib",
-    "keyup_latency_median_ms", "keyup_latency_p99_ms", "hwm_session_mib", "exit_ms",
+    "keyup_latency_median_ms", "keyup_latency_p99_ms", "cpu_per_turn_us", "bytes_per_turn",
+    "rss_after_turns_mib", "hwm_session_mib", "exit_ms",
     "image_peak_multiple_1mib",
 }
 

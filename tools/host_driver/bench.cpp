@@ -17,6 +17,15 @@ namespace {
 using Milliseconds = std::chrono::duration<double, std::milli>;
 
 const char kBroadcastContext[] = "BENCHBROADCAST";
+const char kDialContext[] = "BENCHDIAL";
+constexpr int kDialPosition = 0;
+constexpr std::size_t kDialItems = 200;
+// A dial shows an item's thumbnail only up to this size.
+constexpr std::size_t kMaxThumbnailBytes = 64 * 1024;
+// The ticks of the turns, over and over: small turns both ways, as a hand
+// makes them. The first, back from no item, lands on the last item; the
+// second wraps round to the first.
+constexpr int kTicks[] = {-1, 1, 2, -1, 3, -2, 1, 1, -3, 5};
 // The image keys fill positions 0..30 of an 8 x 4 device; the broadcast key is the last one.
 constexpr std::size_t kImageKeys = 31;
 constexpr int kBroadcastPosition = 31;
@@ -40,6 +49,42 @@ void WriteFilledFile(const std::string &path, std::uint64_t size) {
   if (!file) {
     throw DriverFailure("cannot write " + path);
   }
+}
+
+void WriteBytes(const std::string &path, const std::string &bytes) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << bytes;
+  file.close();
+  if (!file) {
+    throw DriverFailure("cannot write " + path);
+  }
+}
+
+std::string BigEndian32(std::uint32_t value) {
+  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+          static_cast<char>(value >> 8), static_cast<char>(value)};
+}
+
+// The CRC-32 that a PNG chunk ends with, of its type and data.
+std::uint32_t ChunkCrc(const std::string &bytes) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (const char byte : bytes) {
+    crc ^= static_cast<unsigned char>(byte);
+    for (int bit = 0; bit < 8; ++bit) {
+      crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+  }
+  return ~crc;
+}
+
+// The PNG with a text chunk titled `title` after its header: a picture of
+// the same size, and a file of its own for each item.
+std::string TitledPng(const std::string &png, const std::string &title) {
+  const std::size_t afterHeader = 8 + 25; // the signature and the IHDR chunk
+  const std::string body = std::string("tEXtTitle") + '\0' + title;
+  const std::string chunk =
+      BigEndian32(static_cast<std::uint32_t>(body.size() - 4)) + body + BigEndian32(ChunkCrc(body));
+  return png.substr(0, afterHeader) + chunk + png.substr(afterHeader);
 }
 
 void SleepSeconds(double seconds) {
@@ -96,6 +141,64 @@ struct BenchSession {
   ReplyChecker replies;
   PluginSession plugin;
 };
+
+// The desktop application's list of avatars for a dial: kDialItems items,
+// each with its thumbnail file in `folder`, and what the plug-in must send
+// when the dial appears and when a turn chooses each item.
+struct DialList {
+  const KeyAction &row = *FindKeyAction(Action::ChangeAvatar);
+  std::string notification;          // the list, as the desktop application sends it
+  std::vector<Json::Value> settings; // the dial's settings once item i is chosen
+  // What choosing item i sends: setSettings, then setFeedback with its text and thumbnail.
+  std::vector<std::string> chosen;
+  std::vector<std::string> shown;
+  std::string appeared; // setFeedback with the action's name and no item yet
+  std::string listed;   // setFeedback once the list is there, still no item
+
+  DialList(const std::string &imagePath, const std::string &folder) {
+    const std::string png = ReadFile(imagePath);
+    if (png.size() + 256 > kMaxThumbnailBytes) { // room for the text chunk
+      throw DriverFailure(imagePath + " is too large for a dial's thumbnail (64 KiB at most)");
+    }
+    Json::Value document(Json::objectValue);
+    document["listType"] = row.listType;
+    document["imagePath"] = folder;
+    Json::Value &items = document["itemList"];
+    for (std::size_t i = 0; i < kDialItems; ++i) {
+      char number[16];
+      std::snprintf(number, sizeof number, "%03zu", i + 1);
+      const std::string value = std::string("avatar-") + number;
+      const std::string name = std::string("Avatar ") + number;
+      const std::string thumbnail = TitledPng(png, name);
+      WriteBytes(folder + "/" + value + ".png", thumbnail);
+      Json::Value &item = items.append(Json::Value(Json::objectValue));
+      item["name"] = name;
+      item["value"] = value;
+      item["image"] = value + ".png";
+      settings.emplace_back(Json::objectValue)["value"] = value;
+      chosen.push_back(SetSettingsText(kDialContext, settings.back()));
+      Json::Value feedback(Json::objectValue);
+      feedback["value"] = name;
+      feedback["icon"] = PngDataUrl(thumbnail);
+      shown.push_back(SetFeedbackText(kDialContext, feedback));
+    }
+    notification = CompactJson(document);
+    Json::Value feedback(Json::objectValue);
+    feedback["value"] = "";
+    listed = SetFeedbackText(kDialContext, feedback);
+    feedback["title"] = std::string(row.name);
+    appeared = SetFeedbackText(kDialContext, feedback);
+  }
+};
+
+// The list position that a turn of `ticks` lands on from `current` (-1: no
+// item chosen yet), wrapping around: from none, a turn forward lands on item
+// ticks - 1 and one back on item n + ticks.
+std::size_t TurnedTo(long long current, int ticks, std::size_t n) {
+  const auto size = static_cast<long long>(n);
+  const long long position = current >= 0 ? current + ticks : ticks > 0 ? ticks - 1 : size + ticks;
+  return static_cast<std::size_t>((position % size + size) % size);
+}
 
 void MeasureStartUp(BenchSession &session, std::vector<Figure> &figures) {
   const Memory memory = ReadMemory(session.plugin.Pid());
@@ -208,6 +311,31 @@ void MeasureStalled(BenchSession &session, const ImageKeys &keys, const Options 
            " replies read during the stall; all arrived in order once reading resumed"});
 }
 
+// "0x80000".
+std::string KindText(std::uint64_t kind) {
+  char text[32];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(kind));
+  return text;
+}
+
+// The one command that must reach the desktop window next: of `kind`, without data.
+ReceivedCommand TakeValuelessCommand(BenchSession &session, DesktopWindow &desktop,
+                                     std::uint64_t kind, const std::string &cause) {
+  const std::vector<ReceivedCommand> commands = desktop.TakeAll(session.plugin.Guard());
+  if (commands.empty()) {
+    throw DriverFailure(cause + ": no command reached the desktop window within " +
+                        std::to_string(session.plugin.Guard().count()) + " ms (hang guard)");
+  }
+  const ReceivedCommand &command = commands.front();
+  if (commands.size() > 1 || command.kind != kind || command.size != 0 || command.hasData) {
+    throw DriverFailure(cause + ": the desktop window got " + std::to_string(commands.size()) +
+                        " command(s), the first of kind " + KindText(command.kind) + " with " +
+                        std::to_string(command.size) + " bytes, expected one command of kind " +
+                        KindText(kind) + " without data");
+  }
+  return command;
+}
+
 void MeasureKeyRelease(BenchSession &session, const Options &options,
                        std::vector<Figure> &figures) {
   if (options.presses == 0) {
@@ -224,19 +352,8 @@ void MeasureKeyRelease(BenchSession &session, const Options &options,
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
     const Clock::time_point sent = Clock::now();
     session.plugin.Send(keyUp);
-    const std::vector<ReceivedCommand> commands = desktop.TakeAll(session.plugin.Guard());
-    if (commands.empty()) {
-      throw DriverFailure("no command reached the desktop window within " +
-                          std::to_string(session.plugin.Guard().count()) + " ms (hang guard)");
-    }
-    const ReceivedCommand &command = commands.front();
-    if (commands.size() > 1 || command.kind != CommandKind::Broadcast || command.size != 0 ||
-        command.hasData) {
-      throw DriverFailure("key release " + std::to_string(i + 1) + ": the desktop window got " +
-                          std::to_string(commands.size()) + " command(s), the first of kind " +
-                          std::to_string(command.kind) + " with " + std::to_string(command.size) +
-                          " bytes, expected one broadcast command (0x80000) without data");
-    }
+    const ReceivedCommand command = TakeValuelessCommand(session, desktop, CommandKind::Broadcast,
+                                                         "key release " + std::to_string(i + 1));
     latencies.push_back(Milliseconds(command.arrival - sent).count());
   }
   session.replies.ThrowIfFault();
@@ -244,6 +361,79 @@ void MeasureKeyRelease(BenchSession &session, const Options &options,
                      Percentile(latencies, 0.5), "ms", Goal::Report, 0.12});
   figures.push_back({"keyup_latency_p99_ms", "key release to the desktop window, p99",
                      Percentile(latencies, 0.99), "ms", Goal::Report, 0.31});
+}
+
+// The dial appears and asks for its action's list, which the desktop window
+// answers: the strip shows the action's name, then, with nothing chosen yet,
+// no item.
+void ShowDial(BenchSession &session, DesktopWindow &desktop, const DialList &list) {
+  session.replies.Expect({&list.appeared, &list.listed});
+  const std::string action(list.row.identifier);
+  session.plugin.Send(
+      DialEvent("willAppear", action, kDialContext, kDialPosition, Json::Value(Json::objectValue)));
+  const ReceivedCommand request =
+      TakeValuelessCommand(session, desktop, list.row.listRequest, "the dial's list request");
+  session.replies.WaitForCount(1, session.plugin.Guard());
+  if (!SendNotification(request.sender, desktop.Handle(), list.row.listKind, list.notification)) {
+    throw DriverFailure("the plug-in refused the list of " + std::to_string(kDialItems) +
+                        " avatars");
+  }
+  session.replies.WaitForCount(2, session.plugin.Guard());
+}
+
+// Turns a dial of Change Avatar through a list of kDialItems avatars with
+// thumbnails, every turn sent at once: each must be answered with the chosen
+// item's setSettings and setFeedback, and none may send a command.
+void MeasureDialTurns(BenchSession &session, const Options &options, const std::string &folder,
+                      std::vector<Figure> &figures) {
+  const std::size_t count = options.turns;
+  if (count == 0) {
+    return;
+  }
+  Announce("dial turns: " + std::to_string(count) + " sent at once through a list of " +
+           std::to_string(kDialItems) + " avatars with thumbnails");
+  const DialList list(options.keyImagePath, folder);
+  DesktopWindow desktop;
+  ShowDial(session, desktop, list);
+  const std::string action(list.row.identifier);
+  std::vector<std::string> turns;
+  std::vector<const std::string *> replies;
+  std::uint64_t bytes = 0;
+  long long current = -1;
+  for (std::size_t i = 0; i < count; ++i) {
+    const Json::Value settings = current < 0 ? Json::Value(Json::objectValue)
+                                             : list.settings[static_cast<std::size_t>(current)];
+    const int ticks = kTicks[i % (sizeof kTicks / sizeof kTicks[0])];
+    turns.push_back(DialEvent("dialRotate", action, kDialContext, kDialPosition, settings, ticks));
+    const std::size_t chosen = TurnedTo(current, ticks, kDialItems);
+    replies.push_back(&list.chosen[chosen]);
+    replies.push_back(&list.shown[chosen]);
+    bytes += list.chosen[chosen].size() + list.shown[chosen].size();
+    current = static_cast<long long>(chosen);
+  }
+  session.replies.Expect(std::move(replies));
+  const ProcessSample before = SampleThreads(session.plugin.Pid());
+  for (const std::string &turn : turns) {
+    session.plugin.Send(turn);
+  }
+  session.replies.WaitForCount(2 * count, session.plugin.Guard());
+  const Usage usage = UsageBetween(before, SampleThreads(session.plugin.Pid()));
+  const Memory memory = ReadMemory(session.plugin.Pid());
+  const std::vector<ReceivedCommand> commands = desktop.TakeAll(std::chrono::milliseconds(100));
+  if (!commands.empty()) {
+    throw DriverFailure("turning the dial sent " + std::to_string(commands.size()) +
+                        " command(s) to the desktop window, the first of kind " +
+                        KindText(commands.front().kind) + "; turning sends none");
+  }
+  const auto turned = static_cast<double>(count);
+  figures.push_back(Figure{"cpu_per_turn_us",
+                           "plug-in CPU per dial turn, " + std::to_string(count) + " sent at once",
+                           static_cast<double>(usage.runNs) / 1000.0 / turned, "us", Goal::None, 0,
+                           EndedThreadsNote(usage)});
+  figures.push_back({"bytes_per_turn", "bytes sent per dial turn (setSettings and setFeedback)",
+                     static_cast<double>(bytes) / turned, "B", Goal::None, 0});
+  figures.push_back({"rss_after_turns_mib", "VmRSS after the dial turns", KiBToMiB(memory.rssKiB),
+                     "MiB", Goal::AtMost, 16});
 }
 
 void RunImagePeak(const Options &options, std::size_t mib, const std::string &folder,
@@ -274,7 +464,7 @@ void RunImagePeak(const Options &options, std::size_t mib, const std::string &fo
            FormatNumber(KiBToMiB(after.hwmKiB)) + " MiB"});
 }
 
-void RunSession(const Options &options, std::vector<Figure> &figures) {
+void RunSession(const Options &options, const std::string &folder, std::vector<Figure> &figures) {
   const ImageKeys keys(options.keyImagePath);
   Announce("start-up of " + options.pluginPath);
   BenchSession session(options, kSessionMessageLimit);
@@ -287,6 +477,7 @@ void RunSession(const Options &options, std::vector<Figure> &figures) {
   MeasurePipelined(session, keys, options, figures);
   MeasureStalled(session, keys, options, figures);
   MeasureKeyRelease(session, options, figures);
+  MeasureDialTurns(session, options, folder, figures);
   const Memory end = ReadMemory(session.plugin.Pid());
   figures.push_back({"hwm_session_mib", "VmHWM at the end of the session", KiBToMiB(end.hwmKiB),
                      "MiB", Goal::None, 0});
@@ -309,7 +500,7 @@ void WriteJson(const std::vector<Figure> &figures, const Options &options) {
 
 std::vector<std::string> RunBench(const Options &options, const std::string &folder) {
   std::vector<Figure> figures;
-  RunSession(options, figures);
+  RunSession(options, folder, figures);
   for (const std::size_t mib : options.imageMiB) {
     RunImagePeak(options, mib, folder, figures);
   }

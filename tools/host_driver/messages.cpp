@@ -56,6 +56,24 @@ std::string KeyEvent(const std::string &event, const std::string &action,
   return CompactJson(message);
 }
 
+std::string DialEvent(const std::string &event, const std::string &action,
+                      const std::string &context, int position, const Json::Value &settings,
+                      int ticks) {
+  Json::Value message = KeyMessage(event, action, context);
+  Json::Value &payload = message["payload"];
+  payload["controller"] = "Encoder";
+  payload["coordinates"]["column"] = position;
+  payload["coordinates"]["row"] = 0;
+  payload["settings"] = settings;
+  if (event == "dialRotate") {
+    payload["ticks"] = ticks;
+    payload["pressed"] = false;
+  } else {
+    payload["isInMultiAction"] = false;
+  }
+  return CompactJson(message);
+}
+
 std::string DeviceEvent(bool connected) {
   Json::Value message(Json::objectValue);
   message["event"] = connected ? "deviceDidConnect" : "deviceDidDisconnect";
@@ -82,9 +100,13 @@ std::string RegistrationText(const std::string &registerEvent, const std::string
   return WriteStyledJson(registration);
 }
 
+std::string PngDataUrl(const std::string &fileBytes) {
+  return "data:image/png;base64," + websocketpp::base64_encode(fileBytes);
+}
+
 std::string SetImageText(const std::string &context, const std::string &fileBytes) {
   Json::Value message = ToPlugin("setImage", context);
-  message["payload"]["image"] = "data:image/png;base64," + websocketpp::base64_encode(fileBytes);
+  message["payload"]["image"] = PngDataUrl(fileBytes);
   message["payload"]["target"] = 0;
   return WriteStyledJson(message);
 }
@@ -92,6 +114,18 @@ std::string SetImageText(const std::string &context, const std::string &fileByte
 std::string SetStateText(const std::string &context, int state) {
   Json::Value message = ToPlugin("setState", context);
   message["payload"]["state"] = state;
+  return WriteStyledJson(message);
+}
+
+std::string SetFeedbackText(const std::string &context, const Json::Value &payload) {
+  Json::Value message = ToPlugin("setFeedback", context);
+  message["payload"] = payload;
+  return WriteStyledJson(message);
+}
+
+std::string SetSettingsText(const std::string &context, const Json::Value &settings) {
+  Json::Value message = ToPlugin("setSettings", context);
+  message["payload"] = settings;
   return WriteStyledJson(message);
 }
 

@@ -24,6 +24,11 @@ std::string KeyEvent(const std::string &event, const std::string &action,
 // The fields that every event about a key carries.
 Json::Value KeyMessage(const std::string &event, const std::string &action,
                        const std::string &context);
+// willAppear or dialRotate (by `ticks`, not pressed) of a dial at `position`
+// with `settings`.
+std::string DialEvent(const std::string &event, const std::string &action,
+                      const std::string &context, int position, const Json::Value &settings,
+                      int ticks = 0);
 // deviceDidConnect (with the device's description) or deviceDidDisconnect.
 std::string DeviceEvent(bool connected);
 // Settings that name a key image file.
@@ -31,11 +36,17 @@ Json::Value ImageSettings(const std::string &path);
 
 // {"event":<registerEvent>,"uuid":<uuid>}.
 std::string RegistrationText(const std::string &registerEvent, const std::string &uuid);
+// "data:image/png;base64,..." of a PNG file's content.
+std::string PngDataUrl(const std::string &fileBytes);
 // {"event":"setImage","context":...,"payload":{"image":"data:image/png;base64,...","target":0}}
 // for a PNG file's content.
 std::string SetImageText(const std::string &context, const std::string &fileBytes);
 // {"event":"setState","context":...,"payload":{"state":<state>}}.
 std::string SetStateText(const std::string &context, int state);
+// {"context":...,"event":"setFeedback","payload":<payload>}.
+std::string SetFeedbackText(const std::string &context, const Json::Value &payload);
+// {"context":...,"event":"setSettings","payload":<settings>}.
+std::string SetSettingsText(const std::string &context, const Json::Value &settings);
 // {"action":...,"context":...,"event":"sendToPropertyInspector","payload":<payload>}.
 std::string InspectorText(const std::string &action, const std::string &context,
                           const Json::Value &payload);

@@ -85,6 +85,8 @@ const OptionRow kOptions[] = {
      [](const std::string &v, Options &o) { return ReadCount(v, o.stalled); }},
     {kBench, "--presses N", "key releases timed to the desktop window (1000; 0 skips)",
      [](const std::string &v, Options &o) { return ReadCount(v, o.presses); }},
+    {kBench, "--turns N", "dial turns through a list, sent at once (2000; 0 skips)",
+     [](const std::string &v, Options &o) { return ReadCount(v, o.turns); }},
     {kBench, "--idle-seconds S", "idle window for counting wake-ups (5; 0 skips)",
      [](const std::string &v, Options &o) { return ReadSeconds(v, o.idleSeconds); }},
     {kBench, "--stall-seconds S", "how long the host stops reading (5)",

@@ -24,6 +24,7 @@ struct Options {
   std::size_t pipelined = 10000;
   std::size_t stalled = 10000;
   std::size_t presses = 1000;
+  std::size_t turns = 2000;
   double idleSeconds = 5;
   double stallSeconds = 5;
   std::vector<std::size_t> imageMiB{64, 256};

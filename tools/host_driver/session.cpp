@@ -352,4 +352,14 @@ std::vector<ReceivedCommand> DesktopWindow::TakeAll(std::chrono::milliseconds li
   return taken;
 }
 
+bool SendNotification(void *plugin, void *desktop, std::uint64_t kind, const std::string &payload) {
+  platform::CopyData data;
+  data.kind = kind;
+  if (!payload.empty()) {
+    data.size = static_cast<std::uint32_t>(payload.size() + 1);
+    data.data = payload.c_str();
+  }
+  return platform::SendCopyData(plugin, desktop, &data) == 1;
+}
+
 } // namespace host_driver

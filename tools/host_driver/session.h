@@ -118,4 +118,10 @@ private:
   WindowThread mWindow;
 };
 
+// Sends a notification of the desktop application from its window `desktop`
+// to the plug-in's window `plugin` and waits until it has been handled: kind
+// `kind`, and `payload` with its terminating NUL counted (empty: no data at
+// all). True when the plug-in accepted it.
+bool SendNotification(void *plugin, void *desktop, std::uint64_t kind, const std::string &payload);
+
 } // namespace host_driver

@@ -1,7 +1,6 @@
 #include "measures.h"
 #include "messages.h"
 #include "options.h"
-#include "platform/platform.h"
 #include "session.h"
 #include "soak_script.h"
 
@@ -79,13 +78,7 @@ private:
   }
 
   void Send(const Notification &notification) {
-    platform::CopyData data;
-    data.kind = notification.kind;
-    if (!notification.payload.empty()) {
-      data.size = static_cast<std::uint32_t>(notification.payload.size() + 1);
-      data.data = notification.payload.c_str();
-    }
-    if (platform::SendCopyData(mPlugin, mDesktop, &data) != 1) {
+    if (!SendNotification(mPlugin, mDesktop, notification.kind, notification.payload)) {
       mRefused.fetch_add(1);
     }
   }
