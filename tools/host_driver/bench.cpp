@@ -176,18 +176,18 @@ struct DialList {
       item["value"] = value;
       item["image"] = value + ".png";
       settings.emplace_back(Json::objectValue)["value"] = value;
-      chosen.push_back(SetSettingsText(kDialContext, settings.back()));
+      chosen.push_back(ToPluginText("setSettings", kDialContext, settings.back()));
       Json::Value feedback(Json::objectValue);
       feedback["value"] = name;
       feedback["icon"] = PngDataUrl(thumbnail);
-      shown.push_back(SetFeedbackText(kDialContext, feedback));
+      shown.push_back(ToPluginText("setFeedback", kDialContext, feedback));
     }
     notification = CompactJson(document);
     Json::Value feedback(Json::objectValue);
     feedback["value"] = "";
-    listed = SetFeedbackText(kDialContext, feedback);
+    listed = ToPluginText("setFeedback", kDialContext, feedback);
     feedback["title"] = std::string(row.name);
-    appeared = SetFeedbackText(kDialContext, feedback);
+    appeared = ToPluginText("setFeedback", kDialContext, feedback);
   }
 };
 
@@ -309,13 +309,6 @@ void MeasureStalled(BenchSession &session, const ImageKeys &keys, const Options 
        KiBToMiB(memory.rssKiB), "MiB", Goal::AtMost, 24,
        std::to_string(readDuringStall) +
            " replies read during the stall; all arrived in order once reading resumed"});
-}
-
-// "0x80000".
-std::string KindText(std::uint64_t kind) {
-  char text[32];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(kind));
-  return text;
 }
 
 // The one command that must reach the desktop window next: of `kind`, without data.

@@ -3,6 +3,7 @@
 #include "streamdeck/json_text.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <websocketpp/base64/base64.hpp>
 
 namespace host_driver {
@@ -104,29 +105,24 @@ std::string PngDataUrl(const std::string &fileBytes) {
   return "data:image/png;base64," + websocketpp::base64_encode(fileBytes);
 }
 
-std::string SetImageText(const std::string &context, const std::string &fileBytes) {
-  Json::Value message = ToPlugin("setImage", context);
-  message["payload"]["image"] = PngDataUrl(fileBytes);
-  message["payload"]["target"] = 0;
-  return WriteStyledJson(message);
-}
-
-std::string SetStateText(const std::string &context, int state) {
-  Json::Value message = ToPlugin("setState", context);
-  message["payload"]["state"] = state;
-  return WriteStyledJson(message);
-}
-
-std::string SetFeedbackText(const std::string &context, const Json::Value &payload) {
-  Json::Value message = ToPlugin("setFeedback", context);
+std::string ToPluginText(const std::string &event, const std::string &context,
+                         const Json::Value &payload) {
+  Json::Value message = ToPlugin(event, context);
   message["payload"] = payload;
   return WriteStyledJson(message);
 }
 
-std::string SetSettingsText(const std::string &context, const Json::Value &settings) {
-  Json::Value message = ToPlugin("setSettings", context);
-  message["payload"] = settings;
-  return WriteStyledJson(message);
+std::string SetImageText(const std::string &context, const std::string &fileBytes) {
+  Json::Value payload(Json::objectValue);
+  payload["image"] = PngDataUrl(fileBytes);
+  payload["target"] = 0;
+  return ToPluginText("setImage", context, payload);
+}
+
+std::string SetStateText(const std::string &context, int state) {
+  Json::Value payload(Json::objectValue);
+  payload["state"] = state;
+  return ToPluginText("setState", context, payload);
 }
 
 std::string InspectorText(const std::string &action, const std::string &context,
@@ -135,6 +131,12 @@ std::string InspectorText(const std::string &action, const std::string &context,
   message["action"] = action;
   message["payload"] = payload;
   return WriteStyledJson(message);
+}
+
+std::string KindText(std::uint64_t kind) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(kind));
+  return text;
 }
 
 std::string Excerpt(const std::string &text) {

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -43,14 +44,15 @@ std::string PngDataUrl(const std::string &fileBytes);
 std::string SetImageText(const std::string &context, const std::string &fileBytes);
 // {"event":"setState","context":...,"payload":{"state":<state>}}.
 std::string SetStateText(const std::string &context, int state);
-// {"context":...,"event":"setFeedback","payload":<payload>}.
-std::string SetFeedbackText(const std::string &context, const Json::Value &payload);
-// {"context":...,"event":"setSettings","payload":<settings>}.
-std::string SetSettingsText(const std::string &context, const Json::Value &settings);
+// {"context":...,"event":<event>,"payload":<payload>}: setFeedback, setSettings.
+std::string ToPluginText(const std::string &event, const std::string &context,
+                         const Json::Value &payload);
 // {"action":...,"context":...,"event":"sendToPropertyInspector","payload":<payload>}.
 std::string InspectorText(const std::string &action, const std::string &context,
                           const Json::Value &payload);
 
+// "0x80000": a command's or notification's kind, for messages.
+std::string KindText(std::uint64_t kind);
 // The start of `text` on one line, quoted, with its size: for messages.
 std::string Excerpt(const std::string &text);
 

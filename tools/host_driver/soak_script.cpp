@@ -2,7 +2,6 @@
 
 #include "messages.h"
 
-#include <cstdio>
 #include <numeric>
 
 namespace host_driver {
@@ -20,14 +19,9 @@ bool FollowsDesktopState(const SoakKey &key) {
   return key.row->keyCommand == CommandKind::Broadcast || key.row->keyCommand == CommandKind::Pose;
 }
 
-std::string Hex(std::uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
-  return text;
-}
-
 std::string Describe(std::uint64_t kind, const std::string &bytes) {
-  return "kind " + Hex(kind) + " with " + std::to_string(bytes.size()) + " bytes " + Excerpt(bytes);
+  return "kind " + KindText(kind) + " with " + std::to_string(bytes.size()) + " bytes " +
+         Excerpt(bytes);
 }
 
 Json::Value Settings(const Json::Value &value, const std::string &image) {
@@ -382,7 +376,7 @@ void PressLedger::Expect(const ExpectedCommand &command) { mExpected.push_back(c
 std::string PressLedger::Receive(const ReceivedCommand &command) {
   const std::string bytes = command.hasData ? command.bytes : std::string();
   if (command.size != bytes.size()) {
-    return "the desktop window got kind " + Hex(command.kind) + " counting " +
+    return "the desktop window got kind " + KindText(command.kind) + " counting " +
            std::to_string(command.size) + " bytes with " + std::to_string(bytes.size()) +
            " present";
   }
