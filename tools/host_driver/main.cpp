@@ -31,11 +31,6 @@ std::string MakeRuntimeFolder() {
   return pattern;
 }
 
-double RunLimitSeconds(const Options &options) {
-  return options.command == "bench" ? options.runLimitSeconds
-                                    : options.seconds + 10 * options.hangGuardSeconds;
-}
-
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -51,10 +46,12 @@ int main(int argc, char *argv[]) {
   try {
     // The settings name the image by a path that holds wherever the plug-in runs.
     options.keyImagePath = std::filesystem::absolute(options.keyImagePath).string();
-    StartWatchdog(std::chrono::seconds(static_cast<long long>(RunLimitSeconds(options))),
-                  options.command);
+    const bool bench = options.command == "bench";
+    const double limit =
+        bench ? options.runLimitSeconds : options.seconds + 10 * options.hangGuardSeconds;
+    StartWatchdog(std::chrono::seconds(static_cast<long long>(limit)), options.command);
     folder = MakeRuntimeFolder();
-    failures = options.command == "bench" ? RunBench(options, folder) : RunSoak(options, folder);
+    failures = bench ? RunBench(options, folder) : RunSoak(options, folder);
   } catch (const std::exception &failure) {
     failures.push_back(failure.what());
   }

@@ -164,13 +164,9 @@ bool ReadOption(const std::string &name, const std::string &value, Options &opti
 } // namespace
 
 std::string UsageText(const std::string &command) {
-  if (command == kBench) {
-    return kBenchUsage + OptionsText(command);
-  }
-  if (command == kSoak) {
-    return kSoakUsage + OptionsText(command);
-  }
-  return kBenchUsage + OptionsText(kBench) + kSoakUsage + OptionsText(kSoak);
+  const std::string bench = kBenchUsage + OptionsText(kBench);
+  const std::string soak = kSoakUsage + OptionsText(kSoak);
+  return command == kBench ? bench : command == kSoak ? soak : bench + soak;
 }
 
 bool ParseOptions(int argc, const char *const argv[], Options &options, std::string &error) {
