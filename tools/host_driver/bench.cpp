@@ -482,11 +482,7 @@ void WriteJson(const std::vector<Figure> &figures, const Options &options) {
   Json::Value document(Json::objectValue);
   document["plugin"] = options.pluginPath;
   document["figures"] = FiguresAsJson(figures);
-  std::ofstream file(options.jsonPath);
-  file << Json::StyledWriter().write(document);
-  if (!file) {
-    throw DriverFailure("cannot write " + options.jsonPath);
-  }
+  WriteBytes(options.jsonPath, Json::StyledWriter().write(document));
 }
 
 } // namespace
