@@ -198,11 +198,9 @@ void ESDPluginChannel::SetImage(const unsigned char *png, std::size_t size,
 }
 
 void ESDPluginChannel::SetState(std::int32_t state, const std::string &context) {
-  Json::Value message(Json::objectValue);
-  message["event"] = "setState";
-  message["context"] = context;
-  message["payload"]["state"] = state;
-  Send(message);
+  Json::Value payload(Json::objectValue);
+  payload["state"] = state;
+  SendForContext("setState", context, std::move(payload));
 }
 
 void ESDPluginChannel::SendToPropertyInspector(const std::string &action,
@@ -217,18 +215,19 @@ void ESDPluginChannel::SendToPropertyInspector(const std::string &action,
 }
 
 void ESDPluginChannel::SetFeedback(const Json::Value &payload, const std::string &context) {
-  Json::Value message(Json::objectValue);
-  message["event"] = "setFeedback";
-  message["context"] = context;
-  message["payload"] = payload;
-  Send(message);
+  SendForContext("setFeedback", context, payload);
 }
 
 void ESDPluginChannel::SetSettings(const Json::Value &settings, const std::string &context) {
+  SendForContext("setSettings", context, settings);
+}
+
+void ESDPluginChannel::SendForContext(const char *event, const std::string &context,
+                                      Json::Value payload) {
   Json::Value message(Json::objectValue);
-  message["event"] = "setSettings";
+  message["event"] = event;
   message["context"] = context;
-  message["payload"] = settings;
+  message["payload"] = std::move(payload);
   Send(message);
 }
 
