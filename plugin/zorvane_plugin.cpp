@@ -81,7 +81,22 @@ std::string ThumbnailDataUrl(const std::string &path) {
          Base64Encode(png.data.get(), static_cast<std::uint32_t>(png.size));
 }
 
+// Whether any item of the list names a thumbnail file.
+bool NamesThumbnails(const ItemList &list) {
+  for (const ListItem &item : list) {
+    if (!item.thumbnailFile.empty()) {
+      return true;
+    }
+  }
+  return false;
+}
+
 } // namespace
+
+std::string DialIconFile(const KeyAction &action) {
+  const std::string_view name = action.identifier.substr(action.identifier.rfind('.') + 1);
+  return "images/encoders/" + std::string(name) + ".png";
+}
 
 void cZorvanePlugin::Enqueue(std::unique_ptr<const cCommand> command) {
   if (command && mCommands != nullptr) {
@@ -274,6 +289,11 @@ void cZorvanePlugin::TurnDial(const KeyAction &keyAction, const cContextRecord &
   Json::Value feedback(Json::objectValue);
   feedback["value"] = item.text;
   std::string icon = ThumbnailDataUrl(item.thumbnailFile);
+  // An item without a readable thumbnail among items with thumbnails shows
+  // the action's picture, not the one the strip showed before.
+  if (icon.empty() && NamesThumbnails(*list)) {
+    icon = DialIconFile(keyAction);
+  }
   if (!icon.empty()) {
     feedback["icon"] = std::move(icon);
   }

@@ -8,12 +8,18 @@
 #include "streamdeck/base_plugin.h"
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 class cCommand;
 class cCommandQueue;
 class Localizer;
 struct KeyAction;
+
+// The action's own picture for a dial, as a file of the plug-in's folder
+// ("images/encoders/<last part of the identifier>.png"): the manifest's
+// encoder icon, which the strip goes back to for an item without a thumbnail.
+std::string DialIconFile(const KeyAction &action);
 
 class cZorvanePlugin : public ESDBasePlugin, public cNotificationReactions {
 public:

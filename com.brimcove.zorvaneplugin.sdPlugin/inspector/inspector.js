@@ -180,7 +180,9 @@
     byId('not-running').hidden = !(state.appClosed || (hasList && state.entries === null));
     byId('not-running-hint').textContent = hasList
       ? t('Start Zorvane to choose from its list.')
-      : t('Start Zorvane to use this key.');
+      : state.onDial
+        ? t('Start Zorvane to use this dial.')
+        : t('Start Zorvane to use this key.');
     byId('choice').hidden = !hasList;
     if (hasList) renderChoice(action);
 

@@ -124,7 +124,14 @@ describe("the plug-in's key action table", () => {
   const identifiers = (rows) => rows.map((row) => row.identifier).sort();
 
   test('the manifest declares exactly the actions of the table', () => {
-    assert.deepEqual(manifest.Actions.map((a) => a.UUID).sort(), identifiers(readActionTable()));
+    const rows = readActionTable();
+    assert.deepEqual(manifest.Actions.map((a) => a.UUID).sort(), identifiers(rows));
+    // The picture a dial goes back to is the manifest's encoder icon.
+    for (const row of rows) {
+      const action = manifest.Actions.find((a) => a.UUID === row.identifier);
+      assert.equal(row.dialIcon, `${action.Encoder.Icon}.png`, row.identifier);
+      assert.ok(fs.statSync(path.join(BUNDLE, row.dialIcon)).isFile(), row.dialIcon);
+    }
   });
 
   test("the inspector's list word and value type of each action are its row's", () => {

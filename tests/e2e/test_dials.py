@@ -30,10 +30,20 @@ LISTS = {
     IDLE: (0x8000F, 0x16000A, "idle"),
 }
 CALIBRATE_KIND = 0x80001
+# The actions whose lists carry a folder of thumbnails.
+THUMBNAILED = (AVATAR, BACKGROUND, EMOTE, QUICKSLOT)
 
 
 def feedback(context, **items):
     return {"event": "setFeedback", "context": context, "payload": items}
+
+
+def turned(context, action, text):
+    """What a turn onto an item shows: its text, and for an action whose
+    thumbnails (under C:\\, unreadable here) cannot be shown, its own picture."""
+    if action not in THUMBNAILED:
+        return feedback(context, value=text)
+    return feedback(context, value=text, icon=f"images/encoders/{action.rsplit('.', 1)[1]}.png")
 
 
 def stored(context, settings):
@@ -65,7 +75,8 @@ class Dials:
     def notify_list(self, action, items, **members):
         """The desktop application's list for ``action``; a folder of
         thumbnails where the action's lists need one."""
-        members.setdefault("imagePath", "C:\\Zorvane\\thumbnails")
+        if action in THUMBNAILED:
+            members.setdefault("imagePath", "C:\\Zorvane\\thumbnails")
         document = dict(listType=LISTS[action][2], itemList=items, **members)
         assert self.desktop.notify_json(LISTS[action][1], document) == 1
         return document
@@ -204,7 +215,7 @@ def test_the_latest_list_is_kept_for_the_encoders_of_its_action(dials):
     dials.expect_nothing_more()
 
     dials.turn(AVATAR, "empty-dial", 1)
-    dials.expect([stored("empty-dial", {"value": "Fox"}), feedback("empty-dial", value="Fox")])
+    dials.expect([stored("empty-dial", {"value": "Fox"}), turned("empty-dial", AVATAR, "Fox")])
 
     send(dials.host, "applicationDidTerminate", payload={"application": "Zorvane.exe"})
     dials.expect([{"event": "sendToPropertyInspector", "action": AVATAR, "context": context,
@@ -270,7 +281,7 @@ def test_turning_moves_through_the_list_with_wrap_around_and_sends_no_command(di
         dials.turn(AVATAR, f"dial{index}", ticks, pressed=index % 2 == 1, settings={"value": "ignored"})
         kept = {"kept": {"other": [1]}} if value is None else {"kept": "yes"}
         dials.expect([stored(f"dial{index}", dict(kept, value=landed)),
-                      feedback(f"dial{index}", value=AVATAR_TEXT[landed])])
+                      turned(f"dial{index}", AVATAR, AVATAR_TEXT[landed])])
     dials.expect_no_command()
 
 
@@ -296,7 +307,7 @@ def test_a_fast_turn_is_answered_tick_by_tick_in_order_and_a_push_applies_the_it
     dials.expect_nothing_more()
 
 
-def test_the_icon_is_the_elements_thumbnail_when_it_is_a_small_readable_png(dials, tmp_path):
+def test_the_icon_is_the_elements_small_readable_png_else_the_actions_picture(dials, tmp_path):
     small = tmp_path / "fox.png"
     small.write_bytes(b"\x89PNG\r\n\x1a\n" + bytes(range(256)) * 4)
     largest = tmp_path / "owl.png"
@@ -317,9 +328,10 @@ def test_the_icon_is_the_elements_thumbnail_when_it_is_a_small_readable_png(dial
     dials.messages.wait(1)
     for item in items:
         dials.turn(AVATAR, "dial", 1)
-        shown = {"value": item["name"]}
-        if item["id"] in ("fox", "owl"):
-            shown["icon"] = png_url(item["thumbnail"])
+        # Never the previous item's thumbnail: the action's own picture instead.
+        readable = item["id"] in ("fox", "owl")
+        icon = png_url(item["thumbnail"]) if readable else "images/encoders/changeavatar.png"
+        shown = {"value": item["name"], "icon": icon}
         dials.expect([stored("dial", {"value": item["id"]}), feedback("dial", **shown)])
 
 
@@ -456,4 +468,4 @@ def test_bad_dial_events_are_ignored_and_the_session_goes_on(dials):
         dials.expect_nothing_more(f"{what}: a message was sent")
         dials.expect_no_command(f"{what}: a command was sent")
     dials.turn(AVATAR, "dial", 1)
-    dials.expect([stored("dial", {"value": "Owl"}), feedback("dial", value="Owl")])
+    dials.expect([stored("dial", {"value": "Owl"}), turned("dial", AVATAR, "Owl")])

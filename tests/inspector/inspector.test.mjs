@@ -114,6 +114,17 @@ describe('registration and the state before any list', () => {
       await page.close();
     }
   });
+
+  test('on a dial they speak of the dial and show no key image', async () => {
+    for (const action of ['broadcast', 'calibrate']) {
+      const { page, host } = await harness.open({ action: ID + action, controller: 'Encoder' });
+      assert.equal(await page.isVisible('#key-image'), false, action);
+      host.sendToPropertyInspector({ appDidClose: true });
+      await page.locator('#not-running').waitFor({ state: 'visible' });
+      assert.match(await page.textContent('#not-running'), /Start Zorvane to use this dial\./);
+      await page.close();
+    }
+  });
 });
 
 describe('lists and the settings a click writes', () => {

@@ -178,7 +178,10 @@ TEST_F(Dial, TurningMovesThroughTheListWithWrapAroundAndStoresTheValue) {
         Parse(R"({"image":"k.png","other":[1],"value":")" + expected.first + R"("})");
     EXPECT_EQ(sent[0]["payload"], settings);
     EXPECT_EQ(Stored(Action::ChangeAvatar, "d"), settings);
-    ExpectFeedback(sent[1], "d", R"({"value":")" + expected.second + R"("})");
+    // The thumbnails under C:\z cannot be read here: the action's own picture.
+    ExpectFeedback(sent[1], "d",
+                   R"({"icon":"images/encoders/changeavatar.png","value":")" + expected.second +
+                       R"("})");
   }
   EXPECT_TRUE(TakeCommands().empty()) << "turning sends no command";
 }
@@ -326,7 +329,7 @@ protected:
   }
 };
 
-TEST_F(DialWithThumbnails, TurningShowsASmallReadablePngAsTheIcon) {
+TEST_F(DialWithThumbnails, TurningShowsASmallReadablePngAsTheIconElseTheActionsPicture) {
   Write("small.png", png + "abc");
   Write("limit.png", png + std::string(64 * 1024 - png.size(), 'x'));
   Write("large.png", png + std::string(64 * 1024 - png.size() + 1, 'x'));
@@ -339,18 +342,26 @@ TEST_F(DialWithThumbnails, TurningShowsASmallReadablePngAsTheIcon) {
   AppearOnDial(Action::Quickslot, "q");
   List(Action::Quickslot, list);
   TakeMessages();
-  std::vector<std::size_t> iconSizes;
+  const std::string prefix = "data:image/png;base64,";
+  const std::string own = "images/encoders/quickslot.png";
+  std::vector<std::string> icons;
   for (int turn = 0; turn < 6; ++turn) {
     Turn(Action::Quickslot, "q", "1");
-    const Json::Value feedback = TakeMessages().at(1)["payload"];
-    iconSizes.push_back(feedback.isMember("icon") ? feedback["icon"].asString().size() : 0u);
-    if (feedback.isMember("icon")) {
-      EXPECT_EQ(feedback["icon"].asString().rfind("data:image/png;base64,", 0), 0u);
-    }
+    const std::string icon = TakeMessages().at(1)["payload"]["icon"].asString();
+    icons.push_back(icon.rfind(prefix, 0) == 0 ? std::to_string(icon.size() - prefix.size())
+                                               : icon);
   }
-  const std::size_t prefix = std::string("data:image/png;base64,").size();
-  EXPECT_EQ(iconSizes, (std::vector<std::size_t>{prefix + 16, prefix + (64 * 1024 + 2) / 3 * 4, 0,
-                                                 0, 0, prefix + 16}));
+  // An unreadable one must not leave the previous item's thumbnail on the strip.
+  EXPECT_EQ(icons, (std::vector<std::string>{"16", std::to_string((64 * 1024 + 2) / 3 * 4), own,
+                                             own, own, "16"}));
+}
+
+TEST_F(Dial, ItemsWithoutThumbnailsLeaveTheIconAlone) {
+  AppearOnDial(Action::Pose, "p");
+  List(Action::Pose, R"({"listType":"pose","itemList":["Sit","Stand"]})");
+  TakeMessages();
+  Turn(Action::Pose, "p", "1");
+  EXPECT_FALSE(TakeMessages().at(1)["payload"].isMember("icon"));
 }
 
 // Lists and states arrive on the main thread while dial events arrive on the

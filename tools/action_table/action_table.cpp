@@ -4,6 +4,7 @@
 //
 // usage: zorvane-action-table OUTPUT.json
 #include "desktop/key_actions.h"
+#include "plugin/zorvane_plugin.h"
 
 #include <json/json.h>
 
@@ -35,6 +36,7 @@ Json::Value RowAsJson(const KeyAction &action) {
   row["listKind"] = action.listKind;
   row["listType"] = action.HasList() ? Json::Value(action.listType) : Json::Value();
   row["listItemsHaveImagePath"] = action.listItemsHaveImagePath;
+  row["dialIcon"] = DialIconFile(action);
   return row;
 }
 

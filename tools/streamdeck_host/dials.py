@@ -98,12 +98,14 @@ class Instances:
 
 def strip_text(items: dict) -> str:
     """One strip of the built-in layout $A1 as a line: [title | value], and
-    the icon's size when there is one."""
+    the icon when there is one: the size of a data URL, or the file it names."""
     title, value = items.get("title", ""), items.get("value", "")
     text = f"[{_shown(title)} | {_shown(value)}]"
     icon = items.get("icon")
-    if isinstance(icon, str) and icon:
+    if isinstance(icon, str) and icon.startswith("data:"):
         text += f" and an icon ({len(icon)} characters of PNG data URL)"
+    elif isinstance(icon, str) and icon:
+        text += f" and the icon {icon}"
     return text
 
 
