@@ -300,15 +300,32 @@ void cZorvanePlugin::TurnDial(const KeyAction &keyAction, const cContextRecord &
   mChannel->SetFeedback(feedback, record.context);
 }
 
+// The desktop application's lists have changed: every open inspector asks
+// again, and so does each list action with a dial, once, unless an inspector
+// of that action already asked, so that no dial turns through a stale list.
 void cZorvanePlugin::RequestListsForOpenInspectors() {
   const std::vector<cContextRecord> open = mStore.GetWithOpenInspector();
   for (const KeyAction &action : kKeyActions) {
+    bool asked = false;
     for (const cContextRecord &record : open) {
       if (action.HasList() && record.action == action.identifier) {
         Enqueue(MakeListRequest(action));
+        asked = true;
       }
     }
+    if (action.HasList() && !asked && HasDial(action)) {
+      Enqueue(MakeListRequest(action));
+    }
   }
+}
+
+bool cZorvanePlugin::HasDial(const KeyAction &action) const {
+  for (const cContextRecord &record : mStore.GetByAction(action.identifier)) {
+    if (record.IsEncoder()) {
+      return true;
+    }
+  }
+  return false;
 }
 
 void cZorvanePlugin::ApplyBroadcastState(bool on) {

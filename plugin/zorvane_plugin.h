@@ -71,6 +71,7 @@ private:
   void ShowOnKeyOrDial(const cContextRecord &record, bool withTitle);
   void PushDial(const std::string &action, const std::string &context);
   void TurnDial(const KeyAction &keyAction, const cContextRecord &record, std::int32_t ticks);
+  bool HasDial(const KeyAction &action) const;
   void KeepListForDials(const std::string &action, const Json::Value &document);
   void SetDialValue(const cContextRecord &record, const std::string &value);
   std::string Localize(std::string_view english) const;

@@ -221,6 +221,27 @@ TEST_F(Dial, TurningWithoutAListAsksForItAndSendsNothingElse) {
   EXPECT_EQ(Stored(Action::Emote, "e"), Parse(R"({"value":"wave"})"));
 }
 
+TEST_F(Dial, ARefreshAsksOnceForTheListOfEachActionWithADial) {
+  AppearOnDial(Action::Emote, "e1");
+  AppearOnDial(Action::Emote, "e2");
+  AppearOnDial(Action::ChangeAvatar, "a");
+  AppearOnKey(Action::ChangeAvatar, "key");
+  AppearOnDial(Action::Broadcast, "b");
+  AppearOnKey(Action::Idle, "idle-key");
+  Event("propertyInspectorDidAppear", Action::ChangeAvatar, "key");
+  Event("propertyInspectorDidAppear", Action::Idle, "idle-key");
+  TakeMessages();
+  TakeCommands();
+  plugin.RequestListsForOpenInspectors();
+  std::vector<std::uint32_t> kinds;
+  for (const RecordedCommand &command : TakeCommands()) {
+    kinds.push_back(command.kind);
+  }
+  // Avatar once (its inspector asked), emote once for two dials, idle for its inspector.
+  EXPECT_EQ(kinds, (std::vector<std::uint32_t>{0x80006, 0x80009, 0x8000F}));
+  EXPECT_TRUE(TakeMessages().empty());
+}
+
 TEST_F(Dial, BadTurnsAndDialEventsForKeysOrStrangersChangeNothing) {
   AppearOnDial(Action::Emote, "e", R"({"value":"wave"})");
   AppearOnDial(Action::Broadcast, "b");
