@@ -91,6 +91,24 @@ bool NamesThumbnails(const ItemList &list) {
   return false;
 }
 
+// The item's text as the strip's "value" and, where the list names
+// thumbnails, an "icon" that goes with it: the item's thumbnail, else the
+// action's own picture, so the strip never keeps another item's thumbnail.
+// A list without thumbnails leaves the icon alone.
+void ShowItem(const KeyAction &action, const ItemList &list, const ListItem *item,
+              Json::Value &feedback) {
+  if (item != nullptr) {
+    feedback["value"] = item->text;
+  }
+  std::string icon = item != nullptr ? ThumbnailDataUrl(item->thumbnailFile) : std::string();
+  if (icon.empty() && NamesThumbnails(list)) {
+    icon = DialIconFile(action);
+  }
+  if (!icon.empty()) {
+    feedback["icon"] = std::move(icon);
+  }
+}
+
 } // namespace
 
 std::string DialIconFile(const KeyAction &action) {
@@ -108,15 +126,17 @@ std::string cZorvanePlugin::Localize(std::string_view english) const {
   return mLocalizer != nullptr ? mLocalizer->Localize(english) : std::string(english);
 }
 
-std::string cZorvanePlugin::CurrentItemText(const cContextRecord &record) const {
+// The dial's current item: the element of its action's current list whose
+// value is stored; without a list, or when none is, the stored value as text.
+void cZorvanePlugin::ShowCurrentItem(const KeyAction &action, const cContextRecord &record,
+                                     Json::Value &feedback) const {
   const std::string stored = StoredValueText(record.settings);
+  feedback["value"] = stored;
   if (const std::shared_ptr<const ItemList> list = mLists.Find(record.action)) {
     const std::int64_t current = FindItem(*list, stored);
-    if (current >= 0) {
-      return (*list)[static_cast<std::size_t>(current)].text;
-    }
+    ShowItem(action, *list, current >= 0 ? &(*list)[static_cast<std::size_t>(current)] : nullptr,
+             feedback);
   }
-  return stored;
 }
 
 void cZorvanePlugin::SetDialValue(const cContextRecord &record, const std::string &value) {
@@ -140,7 +160,7 @@ void cZorvanePlugin::ShowOnKeyOrDial(const cContextRecord &record, bool withTitl
   if (withTitle) {
     feedback["title"] = Localize(keyAction->name);
   }
-  feedback["value"] = CurrentItemText(record);
+  ShowCurrentItem(*keyAction, record, feedback);
   mChannel->SetFeedback(feedback, record.context);
 }
 
@@ -287,16 +307,7 @@ void cZorvanePlugin::TurnDial(const KeyAction &keyAction, const cContextRecord &
   }
   mChannel->SetSettings(settings, record.context);
   Json::Value feedback(Json::objectValue);
-  feedback["value"] = item.text;
-  std::string icon = ThumbnailDataUrl(item.thumbnailFile);
-  // An item without a readable thumbnail among items with thumbnails shows
-  // the action's picture, not the one the strip showed before.
-  if (icon.empty() && NamesThumbnails(*list)) {
-    icon = DialIconFile(keyAction);
-  }
-  if (!icon.empty()) {
-    feedback["icon"] = std::move(icon);
-  }
+  ShowItem(keyAction, *list, &item, feedback);
   mChannel->SetFeedback(feedback, record.context);
 }
 
@@ -405,7 +416,9 @@ void cZorvanePlugin::KeepListForDials(const std::string &action, const Json::Val
   }
   for (const cContextRecord &record : mStore.GetByAction(action)) {
     if (record.IsEncoder()) {
-      SetDialValue(record, CurrentItemText(record));
+      Json::Value feedback(Json::objectValue);
+      ShowCurrentItem(*keyAction, record, feedback);
+      mChannel->SetFeedback(feedback, record.context);
     }
   }
 }

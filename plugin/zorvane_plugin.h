@@ -75,7 +75,8 @@ private:
   void KeepListForDials(const std::string &action, const Json::Value &document);
   void SetDialValue(const cContextRecord &record, const std::string &value);
   std::string Localize(std::string_view english) const;
-  std::string CurrentItemText(const cContextRecord &record) const;
+  void ShowCurrentItem(const KeyAction &action, const cContextRecord &record,
+                       Json::Value &feedback) const;
 
   cContextStore mStore;
   cCurrentLists mLists;

@@ -35,7 +35,7 @@ STEPS = [
     "the plug-in sends the quick-slot key its image again.",
     'A Change Avatar action appears on dial 0, its stored avatar "fox"; the strip shows [Change Avatar | fox]',
     "the desktop application receives: get avatar list (kind 0x80006, no text).",
-    "the strip names it: [Change Avatar | Fox Ember].",
+    "the strip names it: [Change Avatar | Fox Ember] and an icon (",
     'The dial turns one step clockwise; the plug-in stores "owl" (setSettings) and the strip shows'
     " [Change Avatar | Owl Nightwatch] and an icon (",
     'past the last avatar to the first; the plug-in stores "fox" (setSettings) and the strip shows'

@@ -38,9 +38,9 @@ def feedback(context, **items):
     return {"event": "setFeedback", "context": context, "payload": items}
 
 
-def turned(context, action, text):
-    """What a turn onto an item shows: its text, and for an action whose
-    thumbnails (under C:\\, unreadable here) cannot be shown, its own picture."""
+def shown(context, action, text):
+    """What the strip shows for an item of a list: its text, and for an action
+    whose thumbnails (under C:\\, unreadable here) cannot be shown, its own picture."""
     if action not in THUMBNAILED:
         return feedback(context, value=text)
     return feedback(context, value=text, icon=f"images/encoders/{action.rsplit('.', 1)[1]}.png")
@@ -203,19 +203,19 @@ def test_the_latest_list_is_kept_for_the_encoders_of_its_action(dials):
                 for context in ("avatar-key", "owl-dial")]
 
     first = dials.notify_list(AVATAR, [{"name": "Fox", "id": "fox"}, {"name": "Owl", "id": "owl"}], imagePath="C:\\a")
-    dials.expect(forwarded(first) + [feedback("owl-dial", value="Owl"), feedback("empty-dial", value="")],
+    dials.expect(forwarded(first) + [shown("owl-dial", AVATAR, "Owl"), shown("empty-dial", AVATAR, "")],
                  ordered=False)
     latest = dials.notify_list(AVATAR, ["Fox"])
-    dials.expect(forwarded(latest) + [feedback("owl-dial", value="owl"), feedback("empty-dial", value="")],
+    dials.expect(forwarded(latest) + [shown("owl-dial", AVATAR, "owl"), shown("empty-dial", AVATAR, "")],
                  ordered=False)
     # A list of another action, and one that fails today's checks, change nothing here.
     dials.notify_list(EMOTE, ["Wave", "Bow"])
-    dials.expect([feedback("emote-dial", value="Wave")])
+    dials.expect([shown("emote-dial", EMOTE, "Wave")])
     assert dials.desktop.notify_json(LISTS[AVATAR][1], {"listType": "emote", "itemList": ["Cat"]}) == 1
     dials.expect_nothing_more()
 
     dials.turn(AVATAR, "empty-dial", 1)
-    dials.expect([stored("empty-dial", {"value": "Fox"}), turned("empty-dial", AVATAR, "Fox")])
+    dials.expect([stored("empty-dial", {"value": "Fox"}), shown("empty-dial", AVATAR, "Fox")])
 
     send(dials.host, "applicationDidTerminate", payload={"application": "Zorvane.exe"})
     dials.expect([{"event": "sendToPropertyInspector", "action": AVATAR, "context": context,
@@ -246,12 +246,12 @@ def test_the_strip_names_the_element_whose_value_is_stored(dials):
         dials.messages.wait(1)
         dials.commands(1)
         dials.notify_list(action, items)
-        dials.expect([feedback(action, value="")])
+        dials.expect([shown(action, action, "")])
     for action, _, cases in CURRENT_ITEMS:
         for value, text in cases:
             settings = {} if value is None else {"value": value}
             dials.send(instance_event("didReceiveSettings", action, action, settings))
-            dials.expect([feedback(action, value=text)])
+            dials.expect([shown(action, action, text)])
 
 
 AVATARS = [{"name": "Fox", "id": "fox"}, None, "Owl", {"name": "Cat", "id": "cat"}]  # three usable
@@ -281,7 +281,7 @@ def test_turning_moves_through_the_list_with_wrap_around_and_sends_no_command(di
         dials.turn(AVATAR, f"dial{index}", ticks, pressed=index % 2 == 1, settings={"value": "ignored"})
         kept = {"kept": {"other": [1]}} if value is None else {"kept": "yes"}
         dials.expect([stored(f"dial{index}", dict(kept, value=landed)),
-                      turned(f"dial{index}", AVATAR, AVATAR_TEXT[landed])])
+                      shown(f"dial{index}", AVATAR, AVATAR_TEXT[landed])])
     dials.expect_no_command()
 
 
@@ -416,7 +416,7 @@ def test_keys_appear_as_before_whatever_controller_they_name(dials, tmp_path):
     dials.expect([feedback("dial", title="Quick Slot", value="5")])
     dials.expect_kinds([0x8000D])
     dials.notify_list(QUICKSLOT, ["5", "6"])
-    dials.expect([feedback("dial", value="5")])
+    dials.expect([shown("dial", QUICKSLOT, "5")])
     dials.send(instance_event("didReceiveSettings", QUICKSLOT, "key1", dict(settings, value="6"), controller=KEYPAD))
     dials.expect([{"event": "setImage", "context": "key1", "payload": key_image}])
 
@@ -462,10 +462,10 @@ def test_bad_dial_events_are_ignored_and_the_session_goes_on(dials):
     dials.messages.wait(2)
     dials.commands(2)
     dials.notify_list(AVATAR, AVATARS)
-    dials.expect([feedback("dial", value="Fox")])
+    dials.expect([shown("dial", AVATAR, "Fox")])
     for what, message in BAD_DIAL_EVENTS:
         dials.send(message)
         dials.expect_nothing_more(f"{what}: a message was sent")
         dials.expect_no_command(f"{what}: a command was sent")
     dials.turn(AVATAR, "dial", 1)
-    dials.expect([stored("dial", {"value": "Owl"}), turned("dial", AVATAR, "Owl")])
+    dials.expect([stored("dial", {"value": "Owl"}), shown("dial", AVATAR, "Owl")])

@@ -132,7 +132,9 @@ TEST_F(Dial, ListIsKeptAndEveryDialOfItsActionNamesItsItem) {
   std::set<std::string> shown;
   for (std::size_t i = 1; i < sent.size(); ++i) {
     shown.insert(sent[i]["context"].asString() + "=" + sent[i]["payload"]["value"].asString());
-    EXPECT_EQ(sent[i]["payload"].size(), 1u);
+    // The thumbnails under C:\z cannot be read here: the action's own picture.
+    EXPECT_EQ(sent[i]["payload"]["icon"], "images/encoders/changeavatar.png");
+    EXPECT_EQ(sent[i]["payload"].size(), 2u);
   }
   EXPECT_EQ(shown, (std::set<std::string>{"bob=Bob", "gone=Dave", "none="}));
 
@@ -142,8 +144,11 @@ TEST_F(Dial, ListIsKeptAndEveryDialOfItsActionNamesItsItem) {
         R"({"controller":"Encoder","settings":{"value":"Alice","image":"/nonexistent.png"}})");
   const auto later = TakeMessages();
   ASSERT_EQ(later.size(), 2u);
-  ExpectFeedback(later[0], "carol", R"({"title":"Change Avatar","value":"Carol"})");
-  ExpectFeedback(later[1], "none", R"({"value":"Alice"})");
+  ExpectFeedback(later[0], "carol",
+                 R"({"icon":"images/encoders/changeavatar.png","title":"Change Avatar",)"
+                 R"("value":"Carol"})");
+  ExpectFeedback(later[1], "none",
+                 R"({"icon":"images/encoders/changeavatar.png","value":"Alice"})");
 
   // A list that fails its checks is neither forwarded nor kept.
   List(Action::ChangeAvatar, R"({"listType":"avatar","itemList":["Zed"]})");
@@ -375,6 +380,11 @@ TEST_F(DialWithThumbnails, TurningShowsASmallReadablePngAsTheIconElseTheActionsP
   // An unreadable one must not leave the previous item's thumbnail on the strip.
   EXPECT_EQ(icons, (std::vector<std::string>{"16", std::to_string((64 * 1024 + 2) / 3 * 4), own,
                                              own, own, "16"}));
+  // The list again: the current item keeps its thumbnail beside its name.
+  List(Action::Quickslot, list);
+  const Json::Value shown = TakeMessages().at(0)["payload"];
+  EXPECT_EQ(shown["value"], "Abs");
+  EXPECT_EQ(shown["icon"].asString().size(), prefix.size() + 16);
 }
 
 TEST_F(Dial, ItemsWithoutThumbnailsLeaveTheIconAlone) {

@@ -185,9 +185,11 @@ struct DialList {
     notification = CompactJson(document);
     Json::Value feedback(Json::objectValue);
     feedback["value"] = "";
-    listed = ToPluginText("setFeedback", kDialContext, feedback);
     feedback["title"] = std::string(row.name);
     appeared = ToPluginText("setFeedback", kDialContext, feedback);
+    feedback.removeMember("title");
+    feedback["icon"] = "images/encoders/changeavatar.png"; // the action's own picture
+    listed = ToPluginText("setFeedback", kDialContext, feedback);
   }
 };
 

@@ -267,7 +267,8 @@ class Demo:
         )
 
         self.notify(AVATAR_LIST, self.avatar_list, "avatar list")
-        self.expect_messages([self.feedback(value=AVATAR_NAMES["fox"])], "the strip naming the stored avatar")
+        self.expect_messages([self.feedback(value=AVATAR_NAMES["fox"], icon=self.avatar_icons["fox"])],
+                             "the strip naming the stored avatar beside its thumbnail")
         names = ", ".join(AVATAR_NAMES.values())
         self.step(
             f"The desktop application answers with its avatar list ({names}); the strip names it: {self.strip()}.")
