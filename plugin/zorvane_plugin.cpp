@@ -317,14 +317,17 @@ void cZorvanePlugin::TurnDial(const KeyAction &keyAction, const cContextRecord &
 void cZorvanePlugin::RequestListsForOpenInspectors() {
   const std::vector<cContextRecord> open = mStore.GetWithOpenInspector();
   for (const KeyAction &action : kKeyActions) {
+    if (!action.HasList()) {
+      continue;
+    }
     bool asked = false;
     for (const cContextRecord &record : open) {
-      if (action.HasList() && record.action == action.identifier) {
+      if (record.action == action.identifier) {
         Enqueue(MakeListRequest(action));
         asked = true;
       }
     }
-    if (action.HasList() && !asked && HasDial(action)) {
+    if (!asked && HasDial(action)) {
       Enqueue(MakeListRequest(action));
     }
   }

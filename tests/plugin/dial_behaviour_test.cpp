@@ -238,12 +238,8 @@ TEST_F(Dial, ARefreshAsksOnceForTheListOfEachActionWithADial) {
   TakeMessages();
   TakeCommands();
   plugin.RequestListsForOpenInspectors();
-  std::vector<std::uint32_t> kinds;
-  for (const RecordedCommand &command : TakeCommands()) {
-    kinds.push_back(command.kind);
-  }
   // Avatar once (its inspector asked), emote once for two dials, idle for its inspector.
-  EXPECT_EQ(kinds, (std::vector<std::uint32_t>{0x80006, 0x80009, 0x8000F}));
+  EXPECT_EQ(TakeCommandKinds(), (std::vector<std::uint32_t>{0x80006, 0x80009, 0x8000F}));
   EXPECT_TRUE(TakeMessages().empty());
 }
 

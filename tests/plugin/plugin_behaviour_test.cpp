@@ -217,11 +217,7 @@ TEST_F(Plugin, RefreshAsksOncePerOpenInspectorGroupedByAction) {
   }
   TakeCommands();
   plugin.RequestListsForOpenInspectors();
-  std::vector<std::uint32_t> kinds;
-  for (const RecordedCommand &command : TakeCommands()) {
-    kinds.push_back(command.kind);
-  }
-  EXPECT_EQ(kinds, (std::vector<std::uint32_t>{0x80006, 0x80009, 0x80009, 0x8000F}));
+  EXPECT_EQ(TakeCommandKinds(), (std::vector<std::uint32_t>{0x80006, 0x80009, 0x80009, 0x8000F}));
 }
 
 TEST_F(Plugin, EveryKeyActionRowDrivesItsKeyReleaseInspectorAndRefresh) {
@@ -242,11 +238,7 @@ TEST_F(Plugin, EveryKeyActionRowDrivesItsKeyReleaseInspectorAndRefresh) {
     }
   }
   plugin.RequestListsForOpenInspectors();
-  std::vector<std::uint32_t> refreshed;
-  for (const RecordedCommand &command : TakeCommands()) {
-    refreshed.push_back(command.kind);
-  }
-  EXPECT_EQ(refreshed, listRequests);
+  EXPECT_EQ(TakeCommandKinds(), listRequests);
 }
 
 TEST_F(Plugin, BroadcastStateFollowsOnEveryBroadcastKey) {

@@ -6,6 +6,7 @@
 #include "streamdeck/plugin_channel.h"
 #include "support/recorders.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,14 @@ struct RecordedPlugin {
     auto taken = commands.Commands();
     commands.Clear();
     return taken;
+  }
+  // The kind of every command enqueued so far, in order, then forgets them.
+  std::vector<std::uint32_t> TakeCommandKinds() {
+    std::vector<std::uint32_t> kinds;
+    for (const RecordedCommand &command : TakeCommands()) {
+      kinds.push_back(command.kind);
+    }
+    return kinds;
   }
   // Every message sent so far, then forgets them.
   std::vector<Json::Value> TakeMessages() {
