@@ -142,7 +142,7 @@ void cZorvanePlugin::ShowCurrentItem(const KeyAction &action, const cContextReco
 void cZorvanePlugin::SetDialValue(const cContextRecord &record, const std::string &value) {
   Json::Value feedback(Json::objectValue);
   feedback["value"] = value;
-  mChannel->SetFeedback(feedback, record.context);
+  mChannel->SetFeedback(std::move(feedback), record.context);
 }
 
 // A key shows the image file of its settings; a dial of a known action shows
@@ -161,7 +161,7 @@ void cZorvanePlugin::ShowOnKeyOrDial(const cContextRecord &record, bool withTitl
     feedback["title"] = Localize(keyAction->name);
   }
   ShowCurrentItem(*keyAction, record, feedback);
-  mChannel->SetFeedback(feedback, record.context);
+  mChannel->SetFeedback(std::move(feedback), record.context);
 }
 
 void cZorvanePlugin::OnKeyDown(const std::string &, const std::string &, const Json::Value &,
@@ -305,10 +305,10 @@ void cZorvanePlugin::TurnDial(const KeyAction &keyAction, const cContextRecord &
   if (mChannel == nullptr) {
     return;
   }
-  mChannel->SetSettings(settings, record.context);
+  mChannel->SetSettings(std::move(settings), record.context);
   Json::Value feedback(Json::objectValue);
   ShowItem(keyAction, *list, &item, feedback);
-  mChannel->SetFeedback(feedback, record.context);
+  mChannel->SetFeedback(std::move(feedback), record.context);
 }
 
 // The desktop application's lists have changed: every open inspector asks
@@ -421,7 +421,7 @@ void cZorvanePlugin::KeepListForDials(const std::string &action, const Json::Val
     if (record.IsEncoder()) {
       Json::Value feedback(Json::objectValue);
       ShowCurrentItem(*keyAction, record, feedback);
-      mChannel->SetFeedback(feedback, record.context);
+      mChannel->SetFeedback(std::move(feedback), record.context);
     }
   }
 }

@@ -214,12 +214,12 @@ void ESDPluginChannel::SendToPropertyInspector(const std::string &action,
   Send(message);
 }
 
-void ESDPluginChannel::SetFeedback(const Json::Value &payload, const std::string &context) {
-  SendForContext("setFeedback", context, payload);
+void ESDPluginChannel::SetFeedback(Json::Value payload, const std::string &context) {
+  SendForContext("setFeedback", context, std::move(payload));
 }
 
-void ESDPluginChannel::SetSettings(const Json::Value &settings, const std::string &context) {
-  SendForContext("setSettings", context, settings);
+void ESDPluginChannel::SetSettings(Json::Value settings, const std::string &context) {
+  SendForContext("setSettings", context, std::move(settings));
 }
 
 void ESDPluginChannel::SendForContext(const char *event, const std::string &context,

@@ -40,8 +40,8 @@ public:
   // For an encoder: the items of its touch-strip layout to change ("title",
   // "value", "icon"), and the whole settings object that the Stream Deck
   // application stores for the instance and hands to its property inspector.
-  void SetFeedback(const Json::Value &payload, const std::string &context);
-  void SetSettings(const Json::Value &settings, const std::string &context);
+  void SetFeedback(Json::Value payload, const std::string &context);
+  void SetSettings(Json::Value settings, const std::string &context);
 
 private:
   void Dispatch(const std::string &text);

@@ -3,6 +3,7 @@
 // own. What only one platform does is tested in the other files of this
 // folder: win32_*.cpp for Windows, the rest for POSIX.
 #include "platform/platform.h"
+#include "support/copy_data_record.h"
 #include "tools/support/window_thread.h"
 
 #include <gtest/gtest.h>
@@ -34,14 +35,8 @@ int ProcessId() {
 #endif
 }
 
-// What a handler saw of one message, copied while the data was valid.
-struct Received {
-  platform::WindowHandle sender = nullptr;
-  bool hasStructure = false;
-  std::uint64_t kind = 0;
-  std::uint32_t size = 0;
-  bool hasBytes = false;
-  std::string bytes;
+// What a handler saw of one message, and the thread that handled it.
+struct Received : CopyRecord {
   std::thread::id thread;
 };
 
@@ -50,19 +45,7 @@ std::vector<Received> gReceived;
 std::vector<Received> gSecondReceived;
 
 Received MakeRecord(platform::WindowHandle sender, const platform::CopyData *data) {
-  Received received;
-  received.sender = sender;
-  received.hasStructure = data != nullptr;
-  received.thread = std::this_thread::get_id();
-  if (data != nullptr) {
-    received.kind = data->kind;
-    received.size = data->size;
-    received.hasBytes = data->data != nullptr;
-    if (data->data != nullptr) {
-      received.bytes.assign(static_cast<const char *>(data->data), data->size);
-    }
-  }
-  return received;
+  return Received{RecordCopy(sender, data), std::this_thread::get_id()};
 }
 
 // Records the message and answers 7.
@@ -79,26 +62,6 @@ std::intptr_t RecordSecond(platform::WindowHandle sender, const platform::CopyDa
   const std::lock_guard<std::mutex> lock(gMutex);
   gSecondReceived.push_back(received);
   return 9;
-}
-
-const char kPayload[] = "{\"isBroadcasting\":true}";
-// Wider than 32 bits, so that nothing on the way may cut the kind short.
-constexpr std::uint64_t kWideKind = 0x0000000500160002ULL;
-
-platform::CopyData Payload() {
-  platform::CopyData data;
-  data.kind = kWideKind;
-  data.size = sizeof kPayload;
-  data.data = kPayload;
-  return data;
-}
-
-void ExpectPayload(const Received &received) {
-  EXPECT_TRUE(received.hasStructure);
-  EXPECT_EQ(received.kind, kWideKind);
-  EXPECT_EQ(received.size, sizeof kPayload);
-  EXPECT_TRUE(received.hasBytes);
-  EXPECT_EQ(received.bytes, std::string(kPayload, sizeof kPayload));
 }
 
 // Each case starts with no record. On POSIX it also gets a desktop link

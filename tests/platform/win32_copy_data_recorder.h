@@ -1,9 +1,9 @@
-// A WM_COPYDATA handler that records what it was given, the payload that the
-// tests send (JSON text with its terminating NUL, as the desktop application
-// sends it), and a peer process for the messages between processes.
+// A WM_COPYDATA handler that records what it was given, the payload as a
+// COPYDATASTRUCT, and a peer process for the messages between processes.
 #pragma once
 
 #include "platform/platform.h"
+#include "support/copy_data_record.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -14,15 +14,10 @@
 
 namespace win32test {
 
-// What the handler saw of one WM_COPYDATA, copied while the data was valid.
-struct CopyDataRecord {
-  platform::WindowHandle sender = nullptr;
+// What the handler saw of one WM_COPYDATA, with the sending window's process
+// and the thread that handled it.
+struct CopyDataRecord : CopyRecord {
   DWORD senderProcess = 0;
-  bool hadData = false;
-  std::uint64_t kind = 0;
-  std::uint32_t size = 0;
-  bool hadBytes = false;
-  std::string bytes;
   DWORD thread = 0;
 };
 
@@ -32,19 +27,8 @@ inline std::vector<CopyDataRecord> g_copies;
 inline std::intptr_t g_handlerResult = 0;
 
 inline CopyDataRecord MakeRecord(platform::WindowHandle sender, const platform::CopyData *data) {
-  CopyDataRecord record;
-  record.sender = sender;
+  CopyDataRecord record{RecordCopy(sender, data), 0, ::GetCurrentThreadId()};
   ::GetWindowThreadProcessId(static_cast<HWND>(sender), &record.senderProcess);
-  record.thread = ::GetCurrentThreadId();
-  if (data != nullptr) {
-    record.hadData = true;
-    record.kind = data->kind;
-    record.size = data->size;
-    if (data->data != nullptr) {
-      record.hadBytes = true;
-      record.bytes.assign(static_cast<const char *>(data->data), data->size);
-    }
-  }
   return record;
 }
 
@@ -54,32 +38,12 @@ inline std::intptr_t RecordCopyData(platform::WindowHandle sender, const platfor
   return g_handlerResult;
 }
 
-inline const char kPayload[] = "{\"isBroadcasting\":true}";
-// Wider than 32 bits, so that nothing on the way may cut dwData short.
-inline constexpr std::uint64_t kWideKind = 0x0000000500160002ULL;
-
 inline COPYDATASTRUCT PayloadMessage() {
   COPYDATASTRUCT copy = {};
   copy.dwData = static_cast<ULONG_PTR>(kWideKind);
   copy.cbData = sizeof kPayload;
   copy.lpData = const_cast<char *>(kPayload);
   return copy;
-}
-
-inline platform::CopyData Payload() {
-  platform::CopyData data;
-  data.kind = kWideKind;
-  data.size = sizeof kPayload;
-  data.data = kPayload;
-  return data;
-}
-
-inline void ExpectPayloadRecord(const CopyDataRecord &record) {
-  EXPECT_TRUE(record.hadData);
-  EXPECT_EQ(record.kind, kWideKind);
-  EXPECT_EQ(record.size, sizeof kPayload);
-  EXPECT_TRUE(record.hadBytes);
-  EXPECT_EQ(record.bytes, std::string(kPayload, sizeof kPayload));
 }
 
 // Every case starts with no record and the handler's answer 0, and leaves

@@ -90,11 +90,11 @@ TEST_F(TitledWindow, SendCopyDataCrossesProcesses) {
     EXPECT_EQ(record.thread, ::GetCurrentThreadId());
   }
   EXPECT_EQ(g_copies[0].sender, g_copies[1].sender);
-  ExpectPayloadRecord(g_copies[0]);
-  EXPECT_TRUE(g_copies[1].hadData);
+  ExpectPayload(g_copies[0]);
+  EXPECT_TRUE(g_copies[1].hasStructure);
   EXPECT_EQ(g_copies[1].kind, 0x160000u);
   EXPECT_EQ(g_copies[1].size, 0u);
-  EXPECT_FALSE(g_copies[1].hadBytes);
+  EXPECT_FALSE(g_copies[1].hasBytes);
 }
 
 } // namespace

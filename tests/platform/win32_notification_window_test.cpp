@@ -211,8 +211,8 @@ TEST_F(NotificationWindow, CopyDataReachesHandlerOnWindowThread) {
     EXPECT_EQ(record.sender, sender);
     EXPECT_EQ(record.thread, ::GetCurrentThreadId());
   }
-  ExpectPayloadRecord(g_copies[0]);
-  EXPECT_FALSE(g_copies[1].hadData);
+  ExpectPayload(g_copies[0]);
+  EXPECT_FALSE(g_copies[1].hasStructure);
 }
 
 TEST_F(NotificationWindow, CopyDataWithoutTextReachesHandler) {
@@ -226,10 +226,10 @@ TEST_F(NotificationWindow, CopyDataWithoutTextReachesHandler) {
             1);
   ASSERT_EQ(g_copies.size(), 1u);
   EXPECT_EQ(g_copies[0].sender, window);
-  EXPECT_TRUE(g_copies[0].hadData);
+  EXPECT_TRUE(g_copies[0].hasStructure);
   EXPECT_EQ(g_copies[0].kind, 0x160000u);
   EXPECT_EQ(g_copies[0].size, 0u);
-  EXPECT_FALSE(g_copies[0].hadBytes);
+  EXPECT_FALSE(g_copies[0].hasBytes);
 }
 
 TEST_F(NotificationWindow, CopyDataWithoutHandlerIsRefused) {
@@ -279,7 +279,7 @@ TEST_F(NotificationWindow, CopyDataCrossesProcesses) {
   ASSERT_EQ(g_copies.size(), 1u);
   EXPECT_EQ(g_copies[0].senderProcess, peer.id);
   EXPECT_EQ(g_copies[0].thread, ::GetCurrentThreadId());
-  ExpectPayloadRecord(g_copies[0]);
+  ExpectPayload(g_copies[0]);
 }
 
 } // namespace
