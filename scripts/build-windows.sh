@@ -19,6 +19,11 @@ export CMAKE_GENERATOR=Ninja
 "$repo_dir/scripts/build-googletest-mingw.sh" "$build_dir"
 
 cmake --preset windows
+# The build lists each test program's cases by running it under Wine.
+# shellcheck source-path=SCRIPTDIR
+source "$repo_dir/scripts/wine-env.sh" "$build_dir"
+zorvane_wine_session_start
+trap zorvane_wine_session_stop EXIT
 cmake --build --preset windows
 
 echo "built $build_dir/zorvaneplugin.exe"

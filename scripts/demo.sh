@@ -49,7 +49,8 @@ scripts/install-deps.sh python3 python3-websockets
 echo "== preparing Wine"
 # shellcheck source-path=SCRIPTDIR
 source scripts/wine-env.sh build-win
-zorvane_wine_start
+zorvane_wine_session_start
+trap zorvane_wine_session_stop EXIT
 echo "== demo (under Wine)"
-exec "$python" tools/streamdeck_host demo --desktop "wine build-win/zorvane-desktop-standin.exe" \
+"$python" tools/streamdeck_host demo --desktop "wine build-win/zorvane-desktop-standin.exe" \
   -- wine build-win/zorvaneplugin.exe

@@ -18,12 +18,14 @@ cd "$repo_dir"
 # The end-to-end tests need Debian's pytest and websockets.
 "$script_dir/install-deps.sh" python3-pytest python3-websockets
 
-# Each test runs through scripts/wine-run.sh, which prepares the Wine prefix.
+# Each test runs through scripts/wine-run.sh, inside the Wine session that
+# the tests' fixture starts and stops.
 ctest --preset windows
 
 # shellcheck source-path=SCRIPTDIR
 source "$script_dir/wine-env.sh" "$build_dir"
-zorvane_wine_start
+zorvane_wine_session_start
+trap zorvane_wine_session_stop EXIT
 ZORVANE_PLUGIN_CMD="wine $(printf '%q' "$build_dir/zorvaneplugin.exe")" \
 ZORVANE_DESKTOP_CMD="wine $(printf '%q' "$build_dir/zorvane-desktop-standin.exe")" \
   "${ZORVANE_PYTHON:-/usr/bin/python3}" -m pytest -q -p no:cacheprovider "$repo_dir/tests/e2e"

@@ -3,16 +3,24 @@
 # environment that runs Windows programs in it.
 #
 # usage: source scripts/wine-env.sh <build-dir>
-#        zorvane_wine_start            (optional, see below)
+#        zorvane_wine_session_start    (see below)
 #        wine <program.exe> [arguments]
+#        zorvane_wine_session_stop
 #
 # The prefix lives in <build-dir>/wine-prefix. Preparing it takes a while the
 # first time; later calls find it ready and only export the variables.
 #
-# Wine's server and service processes outlive each program and keep its
-# standard output and error open until they exit, so whoever waits for the end
-# of that output (CTest, a pipe) waits seconds longer. zorvane_wine_start
-# starts them beforehand, apart from any output.
+# A run of many Windows programs (the tests, the demo, the build's listing of
+# test cases) goes inside one Wine session: one server for the prefix, started
+# with its service processes before the first program and kept until the
+# last one has ended. Without it Wine starts and stops its server on its own:
+# the server of a program started while nothing else runs outlives it and
+# holds that program's standard output and error, so whoever reads them to
+# the end (CTest, a pipe) waits for it; and a program started while the
+# server shuts down, once its persistence time has run out, is ended by the
+# server with exit code 1 before it has done anything (docs/reliability.md).
+# Windows itself has neither: the session's processes stay for the whole
+# logon.
 
 zorvane_wine_env() {
   if [[ $# -ne 1 ]]; then
@@ -30,27 +38,63 @@ zorvane_wine_env() {
   export WINEDLLOVERRIDES="mscoree,mshtml="
   # No display: the null graphics driver below serves every window.
   unset DISPLAY WAYLAND_DISPLAY
+  ZORVANE_WINE_LOG="$build_dir/wine-session.log"
 
   local ready="$WINEPREFIX/.zorvane-ready"
   [[ -f "$ready" ]] && return 0
 
-  # Several test processes may start at once; one prepares the prefix.
+  # Several processes may start at once; one prepares the prefix.
   (
     flock 9
     if [[ ! -f "$ready" ]]; then
-      wineboot -i >/dev/null 2>&1 &&
-        wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 &&
-        wineserver -w &&
+      zorvane_wine_logged "preparing the Wine prefix $WINEPREFIX" \
+        wineboot -i &&
+        zorvane_wine_logged "choosing the null graphics driver" \
+          wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f &&
+        zorvane_wine_logged "waiting for the prefix's first server" wineserver -w &&
         touch "$ready"
     fi
   ) 9>"$build_dir/wine-prefix.lock"
-  [[ -f "$ready" ]] || { echo "could not prepare the Wine prefix $WINEPREFIX" >&2; return 1; }
+  [[ -f "$ready" ]]
 }
 
-zorvane_wine_start() {
-  # Does nothing when a server for this prefix is already running.
-  wineserver -p10 </dev/null >/dev/null 2>&1 || true
-  wine cmd.exe /c exit </dev/null >/dev/null 2>&1
+# zorvane_wine_logged <what> <command...>: runs a step of Wine's own set-up
+# with Wine's error messages on and its output in the session log, apart from
+# any test's output. When the step fails, says what failed, with the log.
+zorvane_wine_logged() {
+  local what="$1"
+  shift
+  WINEDEBUG=err+all "$@" </dev/null >>"$ZORVANE_WINE_LOG" 2>&1 && return 0
+  local status=$?
+  {
+    echo "Wine: $what failed (exit code $status): $*"
+    echo "--- $ZORVANE_WINE_LOG"
+    tail -n 40 "$ZORVANE_WINE_LOG"
+    echo "---"
+  } >&2
+  return "$status"
+}
+
+# Starts the prefix's Wine session: ends whatever an interrupted run left in
+# it, then starts a server that stays until zorvane_wine_session_stop (no
+# persistence time), and its service processes.
+zorvane_wine_session_start() {
+  : >"$ZORVANE_WINE_LOG"
+  zorvane_wine_session_stop
+  zorvane_wine_logged "starting the Wine server" wineserver -p &&
+    zorvane_wine_logged "starting Wine's service processes" wine cmd.exe /c exit &&
+    touch "$WINEPREFIX/.zorvane-session"
+}
+
+# Ends the session: the server, and with it every process still in the prefix.
+zorvane_wine_session_stop() {
+  rm -f "$WINEPREFIX/.zorvane-session"
+  wineserver -k </dev/null >>"$ZORVANE_WINE_LOG" 2>&1 || true # none was running
+  wineserver -w </dev/null >>"$ZORVANE_WINE_LOG" 2>&1
+}
+
+zorvane_wine_session_is_on() {
+  [[ -f "$WINEPREFIX/.zorvane-session" ]]
 }
 
 if [[ $# -ge 1 ]]; then
