@@ -13,7 +13,6 @@ how fast anything happens.
 import json
 import os
 import shlex
-import subprocess
 import sys
 from pathlib import Path
 
@@ -91,18 +90,6 @@ def plugin_env(plugin_cmd, tmp_path_factory):
     runtime_dir = tmp_path_factory.mktemp("runtime")
     runtime_dir.chmod(0o700)
     env["XDG_RUNTIME_DIR"] = str(runtime_dir)
-    if UNDER_WINE:
-        # The first Wine process in a new prefix announces that it created the
-        # prefix on stderr. Start the plug-in once without arguments (it exits
-        # with 1 at once) so that no test sees that announcement.
-        subprocess.run(
-            plugin_cmd,
-            env=env,
-            stdin=subprocess.DEVNULL,
-            stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL,
-            timeout=HANG_GUARD * 3,
-        )
     return env
 
 

@@ -7,6 +7,7 @@ from __future__ import annotations
 
 import json
 import subprocess
+import tempfile
 import threading
 from typing import Callable, Optional, Sequence
 
@@ -25,6 +26,7 @@ class DesktopStandIn:
         self._consumed = 0
         self._changed = threading.Condition()
         self._process: Optional[subprocess.Popen] = None
+        self._stderr = None
         self._reader: Optional[threading.Thread] = None
 
     def __enter__(self) -> "DesktopStandIn":
@@ -35,9 +37,11 @@ class DesktopStandIn:
         self.stop()
 
     def start(self) -> None:
+        # Its error output is kept for the message of a failed wait.
+        self._stderr = tempfile.TemporaryFile()
         self._process = subprocess.Popen(
             self.command, env=self.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-            stderr=subprocess.DEVNULL, text=True, bufsize=1)
+            stderr=self._stderr, text=True, bufsize=1)
         self._reader = threading.Thread(target=self._read, name="desktop-stand-in", daemon=True)
         self._reader.start()
         self.handle = self._next(lambda e: e["event"] in ("ready", "error"), "ready")["handle"]
@@ -58,6 +62,7 @@ class DesktopStandIn:
             code = self._process.wait()
         self._reader.join(self.timeout)
         self._process = None
+        self._stderr.close()
         return code
 
     # --------------------------------------------------------------- commands
@@ -87,7 +92,8 @@ class DesktopStandIn:
         """Waits until the stand-in has received ``count`` commands in all; returns them all."""
         with self._changed:
             if not self._changed.wait_for(lambda: len(self.commands_seen()) >= count, self.timeout):
-                raise StandInError(f"{count} command(s) awaited, {len(self.commands_seen())} received")
+                raise StandInError(f"{count} command(s) awaited, {len(self.commands_seen())} received"
+                                   + self._state())
             return self.commands_seen()
 
     def commands_seen(self) -> list:
@@ -109,13 +115,21 @@ class DesktopStandIn:
                         return index
                 return None
             if not self._changed.wait_for(lambda: find() is not None, self.timeout):
-                raise StandInError(f"the stand-in desktop application sent no '{what}'")
+                raise StandInError(f"the stand-in desktop application sent no '{what}'" + self._state())
             index = find()
             self._consumed = index + 1
             event = self._events[index]
         if event["event"] == "error":
             raise StandInError(event["reason"])
         return event
+
+    def _state(self) -> str:
+        """Whether the stand-in still runs (or its exit code), and its error output."""
+        code = self._process.poll()
+        self._stderr.seek(0)
+        errors = self._stderr.read().decode(errors="replace")
+        return (" (it is still running" if code is None else f" (it exited with code {code}") + (
+            f"; its error output: {errors!r})" if errors else "; no error output)")
 
     def _read(self) -> None:
         for line in self._process.stdout:
