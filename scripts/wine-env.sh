@@ -64,7 +64,7 @@ zorvane_wine_env() {
 zorvane_wine_logged() {
   local what="$1"
   shift
-  WINEDEBUG=err+all "$@" </dev/null >>"$ZORVANE_WINE_LOG" 2>&1 && return 0
+  WINEDEBUG=-all,err+all "$@" </dev/null >>"$ZORVANE_WINE_LOG" 2>&1 && return 0
   local status=$?
   {
     echo "Wine: $what failed (exit code $status): $*"

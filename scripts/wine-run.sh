@@ -16,6 +16,9 @@ script_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source-path=SCRIPTDIR
 source "$script_dir/wine-env.sh" "${ZORVANE_BUILD_DIR:-$PWD}"
 
+# Wine's error messages on: a test program's output is shown only when it
+# fails, and then Wine's word belongs with it.
+export WINEDEBUG=-all,err+all
 status=0
 wine "$@" || status=$?
 if [[ $status -ne 0 ]]; then
