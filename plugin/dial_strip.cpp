@@ -1,0 +1,198 @@
+#include "plugin/dial_strip.h"
+
+#include "desktop/key_actions.h"
+#include "plugin/key_images.h"
+#include "streamdeck/base64.h"
+#include "streamdeck/localizer.h"
+#include "streamdeck/plugin_channel.h"
+
+#include <memory>
+#include <utility>
+
+namespace {
+
+// The stored "value" as the property inspector compares it with a list's
+// values; empty when there is none.
+std::string StoredValueText(const Json::Value &settings) {
+  return settings.isObject() ? JavaScriptText(settings["value"]) : std::string();
+}
+
+// The position of the entry whose value is `stored`; -1 when none is.
+std::int64_t FindEntry(const ItemList &list, const std::string &stored) {
+  if (!stored.empty()) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      if (list[i].valueText == stored) {
+        return static_cast<std::int64_t>(i);
+      }
+    }
+  }
+  return -1;
+}
+
+// A thumbnail on the strip stays small, so that a fast turn stays cheap.
+constexpr std::size_t kMaxThumbnailBytes = 64 * 1024;
+
+// The thumbnail as a PNG data URL; empty when it is no readable PNG file of
+// at most kMaxThumbnailBytes.
+std::string ThumbnailDataUrl(const std::string &path) {
+  if (path.empty()) {
+    return std::string();
+  }
+  const FileBytes png = ReadSmallPngFile(path, kMaxThumbnailBytes);
+  if (png.size == 0) {
+    return std::string();
+  }
+  return "data:image/png;base64," +
+         Base64Encode(png.data.get(), static_cast<std::uint32_t>(png.size));
+}
+
+// Whether any entry of the list names a thumbnail file.
+bool NamesThumbnails(const ItemList &list) {
+  for (const ListItem &item : list) {
+    if (!item.thumbnailFile.empty()) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The entry's text as the strip's "value" and, where the list names
+// thumbnails, an "icon" that goes with it: the entry's thumbnail, else the
+// action's own picture, so the strip never keeps another entry's thumbnail.
+// A list without thumbnails leaves the icon alone.
+void ShowItem(const KeyAction &action, const ItemList &list, const ListItem *item,
+              Json::Value &feedback) {
+  if (item != nullptr) {
+    feedback["value"] = item->text;
+  }
+  std::string icon = item != nullptr ? ThumbnailDataUrl(item->thumbnailFile) : std::string();
+  if (icon.empty() && NamesThumbnails(list)) {
+    icon = DialIconFile(action);
+  }
+  if (!icon.empty()) {
+    feedback["icon"] = std::move(icon);
+  }
+}
+
+} // namespace
+
+std::size_t TurnedPosition(std::int64_t current, std::int32_t ticks, std::size_t size) {
+  const auto n = static_cast<std::int64_t>(size);
+  std::int64_t position = ticks;
+  if (current >= 0) {
+    position += current;
+  } else if (ticks > 0) {
+    position -= 1;
+  }
+  return static_cast<std::size_t>((position % n + n) % n);
+}
+
+std::string DialIconFile(const KeyAction &action) {
+  const std::string_view name = action.identifier.substr(action.identifier.rfind('.') + 1);
+  return "images/encoders/" + std::string(name) + ".png";
+}
+
+std::string cDialStrips::Localize(std::string_view english) const {
+  return mLocalizer != nullptr ? mLocalizer->Localize(english) : std::string(english);
+}
+
+// The dial's current entry: the element of its action's current list whose
+// value is stored; without a list, or when none is, the stored value as text.
+void cDialStrips::ShowEntry(const KeyAction &action, const cContextRecord &dial,
+                            Json::Value &feedback) const {
+  const std::string stored = StoredValueText(dial.settings);
+  feedback["value"] = stored;
+  if (const std::shared_ptr<const ItemList> list = mLists.Find(dial.action)) {
+    const std::int64_t current = FindEntry(*list, stored);
+    ShowItem(action, *list, current >= 0 ? &(*list)[static_cast<std::size_t>(current)] : nullptr,
+             feedback);
+  }
+}
+
+void cDialStrips::ShowText(const cContextRecord &dial, std::string_view english) {
+  Json::Value feedback(Json::objectValue);
+  feedback["value"] = Localize(english);
+  mChannel->SetFeedback(std::move(feedback), dial.context);
+}
+
+void cDialStrips::Show(const cContextRecord &dial, bool withTitle) {
+  const KeyAction *action = FindKeyAction(dial.action);
+  if (mChannel == nullptr || action == nullptr) {
+    return;
+  }
+  Json::Value feedback(Json::objectValue);
+  if (withTitle) {
+    feedback["title"] = Localize(action->name);
+  }
+  ShowEntry(*action, dial, feedback);
+  mChannel->SetFeedback(std::move(feedback), dial.context);
+}
+
+bool cDialStrips::Turn(const cContextRecord &dial, std::int32_t ticks) {
+  const KeyAction *action = FindKeyAction(dial.action);
+  const std::shared_ptr<const ItemList> list = mLists.Find(dial.action);
+  if (action == nullptr || list == nullptr || list->empty()) {
+    return false;
+  }
+  if (!dial.settings.isObject() && !dial.settings.isNull()) {
+    return true;
+  }
+  const ListItem &item = (*list)[TurnedPosition(FindEntry(*list, StoredValueText(dial.settings)),
+                                                ticks, list->size())];
+  Json::Value settings = dial.settings.isObject() ? dial.settings : Json::Value(Json::objectValue);
+  settings["value"] = item.value;
+  mStore.ReplaceSettings(dial.context, dial.action, settings);
+  if (mChannel == nullptr) {
+    return true;
+  }
+  mChannel->SetSettings(std::move(settings), dial.context);
+  Json::Value feedback(Json::objectValue);
+  ShowItem(*action, *list, &item, feedback);
+  mChannel->SetFeedback(std::move(feedback), dial.context);
+  return true;
+}
+
+// The list is read once here and shared by every dial of the action.
+void cDialStrips::KeepList(const KeyAction &action, const Json::Value &document) {
+  mLists.Keep(action.identifier, std::make_shared<const ItemList>(ReadListItems(
+                                     document, action.keyValue == KeyValue::Integer)));
+  if (mChannel == nullptr) {
+    return;
+  }
+  for (const cContextRecord &dial : mStore.GetByAction(action.identifier, Controller::Encoder)) {
+    Json::Value feedback(Json::objectValue);
+    ShowEntry(action, dial, feedback);
+    mChannel->SetFeedback(std::move(feedback), dial.context);
+  }
+}
+
+void cDialStrips::DropLists() { mLists.DropAll(); }
+
+void cDialStrips::ShowState(const KeyAction &action, bool on, std::optional<std::int32_t> value) {
+  if (mChannel == nullptr || !action.dial.ShowsState()) {
+    return;
+  }
+  for (const cContextRecord &dial : mStore.GetByAction(action.identifier, Controller::Encoder)) {
+    try {
+      if (!value || dial.GetValueAsInt() == *value) {
+        ShowText(dial, on ? action.dial.onText : action.dial.offText);
+      }
+    } catch (const Json::Exception &) {
+      // A dial whose "value" is no integer names no such state; the others still follow.
+    }
+  }
+}
+
+void cDialStrips::ShowClosed() {
+  if (mChannel == nullptr) {
+    return;
+  }
+  for (const KeyAction &action : kKeyActions) {
+    if (action.dial.ShowsState() && !action.dial.turns) {
+      for (const cContextRecord &dial :
+           mStore.GetByAction(action.identifier, Controller::Encoder)) {
+        ShowText(dial, action.dial.offText);
+      }
+    }
+  }
+}
