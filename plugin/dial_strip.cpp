@@ -109,15 +109,9 @@ void cDialStrips::ShowEntry(const KeyAction &action, const cContextRecord &dial,
   }
 }
 
-void cDialStrips::ShowText(const cContextRecord &dial, std::string_view english) {
-  Json::Value feedback(Json::objectValue);
-  feedback["value"] = Localize(english);
-  mChannel->SetFeedback(std::move(feedback), dial.context);
-}
-
-void cDialStrips::Show(const cContextRecord &dial, bool withTitle) {
+void cDialStrips::SendEntry(const cContextRecord &dial, bool withTitle) const {
   const KeyAction *action = FindKeyAction(dial.action);
-  if (mChannel == nullptr || action == nullptr) {
+  if (action == nullptr) {
     return;
   }
   Json::Value feedback(Json::objectValue);
@@ -128,10 +122,31 @@ void cDialStrips::Show(const cContextRecord &dial, bool withTitle) {
   mChannel->SetFeedback(std::move(feedback), dial.context);
 }
 
+void cDialStrips::SendText(const cContextRecord &dial, std::string_view english) const {
+  Json::Value feedback(Json::objectValue);
+  feedback["value"] = Localize(english);
+  mChannel->SetFeedback(std::move(feedback), dial.context);
+}
+
+std::vector<cContextRecord> cDialStrips::DialsOf(const KeyAction &action) const {
+  return mStore.GetByAction(action.identifier, Controller::Encoder);
+}
+
+void cDialStrips::Show(const cContextRecord &dial, bool withTitle) {
+  if (mChannel == nullptr) {
+    return;
+  }
+  mInOrder.Run([this, context = dial.context, action = dial.action, withTitle] {
+    const cContextRecord now = mStore.Find(context, action);
+    if (now.IsEncoder()) {
+      SendEntry(now, withTitle);
+    }
+  });
+}
+
 bool cDialStrips::Turn(const cContextRecord &dial, std::int32_t ticks) {
-  const KeyAction *action = FindKeyAction(dial.action);
   const std::shared_ptr<const ItemList> list = mLists.Find(dial.action);
-  if (action == nullptr || list == nullptr || list->empty()) {
+  if (list == nullptr || list->empty()) {
     return false;
   }
   if (!dial.settings.isObject() && !dial.settings.isNull()) {
@@ -145,10 +160,13 @@ bool cDialStrips::Turn(const cContextRecord &dial, std::int32_t ticks) {
   if (mChannel == nullptr) {
     return true;
   }
-  mChannel->SetSettings(std::move(settings), dial.context);
-  Json::Value feedback(Json::objectValue);
-  ShowItem(*action, *list, &item, feedback);
-  mChannel->SetFeedback(std::move(feedback), dial.context);
+  mInOrder.Run([this, context = dial.context, action = dial.action] {
+    const cContextRecord now = mStore.Find(context, action);
+    if (now.IsEncoder()) {
+      mChannel->SetSettings(now.settings, now.context);
+      SendEntry(now, false);
+    }
+  });
   return true;
 }
 
@@ -159,11 +177,11 @@ void cDialStrips::KeepList(const KeyAction &action, const Json::Value &document)
   if (mChannel == nullptr) {
     return;
   }
-  for (const cContextRecord &dial : mStore.GetByAction(action.identifier, Controller::Encoder)) {
-    Json::Value feedback(Json::objectValue);
-    ShowEntry(action, dial, feedback);
-    mChannel->SetFeedback(std::move(feedback), dial.context);
-  }
+  mInOrder.Run([this, &action] {
+    for (const cContextRecord &dial : DialsOf(action)) {
+      SendEntry(dial, false);
+    }
+  });
 }
 
 void cDialStrips::DropLists() { mLists.DropAll(); }
@@ -172,27 +190,30 @@ void cDialStrips::ShowState(const KeyAction &action, bool on, std::optional<std:
   if (mChannel == nullptr || !action.dial.ShowsState()) {
     return;
   }
-  for (const cContextRecord &dial : mStore.GetByAction(action.identifier, Controller::Encoder)) {
-    try {
-      if (!value || dial.GetValueAsInt() == *value) {
-        ShowText(dial, on ? action.dial.onText : action.dial.offText);
+  mInOrder.Run([this, &action, on, value] {
+    for (const cContextRecord &dial : DialsOf(action)) {
+      try {
+        if (!value || dial.GetValueAsInt() == *value) {
+          SendText(dial, on ? action.dial.onText : action.dial.offText);
+        }
+      } catch (const Json::Exception &) {
+        // A dial whose "value" is no integer names no such state; the others still follow.
       }
-    } catch (const Json::Exception &) {
-      // A dial whose "value" is no integer names no such state; the others still follow.
     }
-  }
+  });
 }
 
 void cDialStrips::ShowClosed() {
   if (mChannel == nullptr) {
     return;
   }
-  for (const KeyAction &action : kKeyActions) {
-    if (action.dial.ShowsState() && !action.dial.turns) {
-      for (const cContextRecord &dial :
-           mStore.GetByAction(action.identifier, Controller::Encoder)) {
-        ShowText(dial, action.dial.offText);
+  mInOrder.Run([this] {
+    for (const KeyAction &action : kKeyActions) {
+      if (action.dial.ShowsState() && !action.dial.turns) {
+        for (const cContextRecord &dial : DialsOf(action)) {
+          SendText(dial, action.dial.offText);
+        }
       }
     }
-  }
+  });
 }

@@ -5,6 +5,7 @@
 
 #include "plugin/context_store.h"
 #include "plugin/current_lists.h"
+#include "plugin/in_order.h"
 
 #include <json/json.h>
 
@@ -13,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class ESDPluginChannel;
 class Localizer;
@@ -32,6 +34,13 @@ std::string DialIconFile(const KeyAction &action);
 // Used from the session worker (dial events) and the main thread (lists and
 // states from the desktop application). The dials themselves are the store's
 // records; the strips keep only the current lists.
+//
+// For one dial, frames leave in the order of the changes they show: each
+// change is made first (the settings stored, the list kept), then a job of
+// mInOrder makes the frames from the store and the lists as they are when it
+// runs, and sends them. Jobs run one at a time in the order of the changes,
+// so the last frame of a strip shows the dial's last settings in the latest
+// list, whichever thread made which change.
 class cDialStrips {
 public:
   // `channel` is the plug-in's, set once by start-up before the session begins.
@@ -61,10 +70,14 @@ public:
 private:
   std::string Localize(std::string_view english) const;
   void ShowEntry(const KeyAction &action, const cContextRecord &dial, Json::Value &feedback) const;
-  void ShowText(const cContextRecord &dial, std::string_view english);
+  // These run as jobs of mInOrder, on the dials as the store now has them.
+  void SendEntry(const cContextRecord &dial, bool withTitle) const;
+  void SendText(const cContextRecord &dial, std::string_view english) const;
+  std::vector<cContextRecord> DialsOf(const KeyAction &action) const;
 
   cContextStore &mStore;
   ESDPluginChannel *const &mChannel;
   const Localizer *mLocalizer = nullptr;
   cCurrentLists mLists;
+  cInOrder mInOrder;
 };

@@ -13,7 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <fstream>
+#include <functional>
+#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -410,6 +413,72 @@ TEST_F(Dial, NotificationsAndDialEventsMayComeFromTwoThreads) {
   notifications.join();
   Turn(Action::Emote, "e", "1");
   EXPECT_EQ(Stored(Action::Emote, "e"), Parse(R"({"value":"c"})"));
+}
+
+// Holds the first frame that a thread other than the test's sends, at the
+// point where it would leave, until the test releases it.
+class FrameGate {
+public:
+  void AtSend() {
+    std::unique_lock<std::mutex> lock(mMutex);
+    if (std::this_thread::get_id() == mTestThread || mHeld) {
+      return;
+    }
+    mHeld = true;
+    mChanged.notify_all();
+    mChanged.wait(lock, [this] { return mReleased; });
+  }
+  void WaitUntilHeld() {
+    std::unique_lock<std::mutex> lock(mMutex);
+    mChanged.wait(lock, [this] { return mHeld; });
+  }
+  void Release() {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    mReleased = true;
+    mChanged.notify_all();
+  }
+
+private:
+  const std::thread::id mTestThread = std::this_thread::get_id();
+  std::mutex mMutex;
+  std::condition_variable mChanged;
+  bool mHeld = false;
+  bool mReleased = false;
+};
+
+// A list arrives on the main thread while the session worker turns the dial;
+// the first frame of one side is held where it would leave while the other
+// side runs to its end. Whichever side is held, the strip's last frame names
+// the entry of the dial's last settings, as the latest list names it.
+TEST_F(Dial, WhenAListMeetsATurnTheStripsLastFrameNamesTheEntryOfItsLastSettings) {
+  const char before[] = R"({"listType":"emote","imagePath":"C:\\e",)"
+                        R"("itemList":["a",{"name":"Bee","id":"b"}]})";
+  const char after[] = R"({"listType":"emote","imagePath":"C:\\e",)"
+                       R"("itemList":["a",{"name":"Bea","id":"b"}]})";
+  const std::function<void()> list = [&] { List(Action::Emote, after); };
+  const std::function<void()> turn = [this] { Turn(Action::Emote, "e", "1"); };
+  for (const bool holdTheList : {true, false}) {
+    SCOPED_TRACE(holdTheList ? "the list's frame held" : "the turn's frame held");
+    AppearOnDial(Action::Emote, "e", R"({"value":"a"})");
+    List(Action::Emote, before);
+    TakeMessages();
+    FrameGate gate;
+    session.beforeRecording = [&gate](const std::string &) { gate.AtSend(); };
+    std::thread heldSide(holdTheList ? list : turn);
+    gate.WaitUntilHeld();
+    (holdTheList ? turn : list)();
+    gate.Release();
+    heldSide.join();
+    session.beforeRecording = nullptr;
+    Json::Value settings;
+    Json::Value shown;
+    for (const Json::Value &message : TakeMessages()) {
+      (message["event"] == "setSettings" ? settings : shown) = message["payload"];
+    }
+    EXPECT_EQ(settings, Parse(R"({"value":"b"})"));
+    EXPECT_EQ(shown["value"], "Bea");
+    Event("willDisappear", Action::Emote, "e");
+  }
 }
 
 } // namespace
