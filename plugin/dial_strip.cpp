@@ -17,6 +17,19 @@ std::string StoredValueText(const Json::Value &settings) {
   return settings.isObject() ? JavaScriptText(settings["value"]) : std::string();
 }
 
+// What a dial names its stored entry by while it has no list: the stored
+// "label" (the entry's text, stored beside its value) when it is a non-empty
+// text, else the stored value as text.
+std::string StoredName(const Json::Value &settings) {
+  if (settings.isObject()) {
+    const Json::Value &label = settings["label"];
+    if (label.isString() && !label.asString().empty()) {
+      return label.asString();
+    }
+  }
+  return StoredValueText(settings);
+}
+
 // The position of the entry whose value is `stored`; -1 when none is.
 std::int64_t FindEntry(const ItemList &list, const std::string &stored) {
   if (!stored.empty()) {
@@ -97,16 +110,20 @@ std::string cDialStrips::Localize(std::string_view english) const {
 }
 
 // The dial's current entry: the element of its action's current list whose
-// value is stored; without a list, or when none is, the stored value as text.
+// value is stored; when none is, the stored value as text; without a list,
+// the stored entry's name.
 void cDialStrips::ShowEntry(const KeyAction &action, const cContextRecord &dial,
                             Json::Value &feedback) const {
+  const std::shared_ptr<const ItemList> list = mLists.Find(dial.action);
+  if (list == nullptr) {
+    feedback["value"] = StoredName(dial.settings);
+    return;
+  }
   const std::string stored = StoredValueText(dial.settings);
   feedback["value"] = stored;
-  if (const std::shared_ptr<const ItemList> list = mLists.Find(dial.action)) {
-    const std::int64_t current = FindEntry(*list, stored);
-    ShowItem(action, *list, current >= 0 ? &(*list)[static_cast<std::size_t>(current)] : nullptr,
-             feedback);
-  }
+  const std::int64_t current = FindEntry(*list, stored);
+  ShowItem(action, *list, current >= 0 ? &(*list)[static_cast<std::size_t>(current)] : nullptr,
+           feedback);
 }
 
 void cDialStrips::SendEntry(const cContextRecord &dial, bool withTitle) const {
@@ -156,6 +173,7 @@ bool cDialStrips::Turn(const cContextRecord &dial, std::int32_t ticks) {
                                                 ticks, list->size())];
   Json::Value settings = dial.settings.isObject() ? dial.settings : Json::Value(Json::objectValue);
   settings["value"] = item.value;
+  settings["label"] = item.text;
   mStore.ReplaceSettings(dial.context, dial.action, settings);
   if (mChannel == nullptr) {
     return true;

@@ -53,7 +53,8 @@ public:
   // Shows the dial's entry, under the action's name when `withTitle`.
   void Show(const cContextRecord &dial, bool withTitle);
   // Moves the dial's choice by `ticks` through its action's list: the entry
-  // reached becomes the stored "value" (setSettings) and is shown. Returns
+  // reached becomes the stored "value", its text the stored "label", the
+  // other members kept (setSettings), and it is shown. Returns
   // false, changing nothing, when the action has no list to turn through.
   bool Turn(const cContextRecord &dial, std::int32_t ticks);
   // The action's new list becomes its current one, and every dial of the

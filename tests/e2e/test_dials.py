@@ -124,7 +124,8 @@ def dials(session, desktop):
     return Dials(session, desktop)
 
 
-# (action, stored settings, title, value on the strip); list actions also ask for their list.
+# (action, stored settings, title, value on the strip); list actions also ask
+# for their list. Without a list, a stored label names the entry.
 APPEARING = [
     (BROADCAST, {}, "Broadcast", ""),
     (CALIBRATE, {}, "Calibrate", ""),
@@ -135,6 +136,8 @@ APPEARING = [
     (AVATAR, {"value": 'Fox "Ember"', "image": "C:\\none.png"}, "Change Avatar", 'Fox "Ember"'),
     (BACKGROUND, {}, "Change Background", ""),
     (IDLE, {"value": -1}, "Idle Animation", "-1"),
+    (POSE, {"value": 3, "label": "Dance"}, "Pose", "Dance"),
+    (AVATAR, {"value": "owl", "label": ""}, "Change Avatar", "owl"),
 ]
 
 
@@ -215,7 +218,7 @@ def test_the_latest_list_is_kept_for_the_encoders_of_its_action(dials):
     dials.expect_nothing_more()
 
     dials.turn(AVATAR, "empty-dial", 1)
-    dials.expect([stored("empty-dial", {"value": "Fox"}), shown("empty-dial", AVATAR, "Fox")])
+    dials.expect([stored("empty-dial", {"value": "Fox", "label": "Fox"}), shown("empty-dial", AVATAR, "Fox")])
 
     send(dials.host, "applicationDidTerminate", payload={"application": "Zorvane.exe"})
     dials.expect([{"event": "sendToPropertyInspector", "action": AVATAR, "context": context,
@@ -227,13 +230,14 @@ def test_the_latest_list_is_kept_for_the_encoders_of_its_action(dials):
 
 
 # Elements read as the property inspector reads them; (action, list,
-# [(stored value, text on the strip)]). A stored value that no element has
-# shows as it is.
+# [(stored value or settings, text on the strip)]). A stored value that no
+# element has shows as it is; with a list, a stored label counts for nothing.
 CURRENT_ITEMS = [
     (AVATAR, ["Alice", {"name": "Bob", "id": "bob-2"}, 12, {"DisplayName": "Cy", "value": "cy"}, None, "",
               {"title": "Dee"}, [1], True],
      [("bob-2", "Bob"), ("cy", "Cy"), ("12", "12"), ("Alice", "Alice"), ("Dee", "Dee"), ("nobody", "nobody"),
-      (None, "")]),
+      (None, ""), ({"value": "bob-2", "label": "Robert"}, "Bob"),
+      ({"value": "nobody", "label": "Nobody"}, "nobody")]),
     (POSE, ["Sit", {"name": "Dance", "id": 7}, {"label": "Jump", "index": "9"}, {"name": "Float", "id": 2.5}, None,
             "Wave"],
      [(0, "Sit"), (7, "Dance"), (9, "Jump"), (3, "Float"), (5, "Wave"), (1, "1"), (None, "")]),
@@ -249,7 +253,7 @@ def test_the_strip_names_the_element_whose_value_is_stored(dials):
         dials.expect([shown(action, action, "")])
     for action, _, cases in CURRENT_ITEMS:
         for value, text in cases:
-            settings = {} if value is None else {"value": value}
+            settings = {} if value is None else value if isinstance(value, dict) else {"value": value}
             dials.send(instance_event("didReceiveSettings", action, action, settings))
             dials.expect([shown(action, action, text)])
 
@@ -280,7 +284,7 @@ def test_turning_moves_through_the_list_with_wrap_around_and_sends_no_command(di
     for index, (value, ticks, landed) in enumerate(TURNS):
         dials.turn(AVATAR, f"dial{index}", ticks, pressed=index % 2 == 1, settings={"value": "ignored"})
         kept = {"kept": {"other": [1]}} if value is None else {"kept": "yes"}
-        dials.expect([stored(f"dial{index}", dict(kept, value=landed)),
+        dials.expect([stored(f"dial{index}", dict(kept, value=landed, label=AVATAR_TEXT[landed])),
                       shown(f"dial{index}", AVATAR, AVATAR_TEXT[landed])])
     dials.expect_no_command()
 
@@ -298,7 +302,7 @@ def test_a_fast_turn_is_answered_tick_by_tick_in_order_and_a_push_applies_the_it
     walk = [(0, "Sit"), (2, "Stand"), (7, "Dance")] * 2 + [(0, "Sit"), (2, "Stand")]
     expected = []
     for value, text in walk:
-        expected += [stored("pose", {"value": value}), feedback("pose", value=text)]
+        expected += [stored("pose", {"value": value, "label": text}), feedback("pose", value=text)]
     dials.expect(expected)
     dials.send(dial_press("dialDown", POSE, "pose", {"value": 2}))
     dials.send(dial_press("dialUp", POSE, "pose", {"value": 2}))
@@ -332,7 +336,7 @@ def test_the_icon_is_the_elements_small_readable_png_else_the_actions_picture(di
         readable = item["id"] in ("fox", "owl")
         icon = png_url(item["thumbnail"]) if readable else "images/encoders/changeavatar.png"
         shown = {"value": item["name"], "icon": icon}
-        dials.expect([stored("dial", {"value": item["id"]}), feedback("dial", **shown)])
+        dials.expect([stored("dial", {"value": item["id"], "label": item["name"]}), feedback("dial", **shown)])
 
 
 def test_turning_without_a_list_asks_for_it_and_broadcast_and_calibrate_ignore_turning(dials):
@@ -354,7 +358,7 @@ def test_turning_without_a_list_asks_for_it_and_broadcast_and_calibrate_ignore_t
 
 def test_pushing_and_tapping_send_what_a_key_release_sends_and_dial_down_nothing(dials):
     for index, (action, settings, _, _) in enumerate(KEY_RELEASES):
-        dials.encoder(action, f"dial{index}", settings)
+        dials.encoder(action, f"dial{index}", dict(settings, label="only shown"))  # the command takes "value"
         appear(dials.host, action, f"key{index}", settings)
     dials.messages.wait(len(KEY_RELEASES))
     dials.commands(len(LISTS))
@@ -468,4 +472,4 @@ def test_bad_dial_events_are_ignored_and_the_session_goes_on(dials):
         dials.expect_nothing_more(f"{what}: a message was sent")
         dials.expect_no_command(f"{what}: a command was sent")
     dials.turn(AVATAR, "dial", 1)
-    dials.expect([stored("dial", {"value": "Owl"}), shown("dial", AVATAR, "Owl")])
+    dials.expect([stored("dial", {"value": "Owl", "label": "Owl"}), shown("dial", AVATAR, "Owl")])

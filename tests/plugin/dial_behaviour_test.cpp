@@ -86,14 +86,23 @@ TEST_F(Dial, AppearingDialShowsItsActionsNameAndStoredValueAndAsksForItsList) {
     }
     EXPECT_TRUE(plugin.Store().Find("d", std::string(action.identifier)).IsEncoder());
   }
-  AppearOnDial(Action::Emote, "without-value");
-  AppearOnDial(Action::Emote, "odd-value", R"({"value":{"x":1}})");
-  AppearOnDial(Action::Emote, "fraction", R"({"value":0.1})");
-  const auto sent = TakeMessages();
-  ASSERT_EQ(sent.size(), 3u);
-  EXPECT_EQ(sent[0]["payload"]["value"], "");
-  EXPECT_EQ(sent[1]["payload"]["value"], "");
-  EXPECT_EQ(sent[2]["payload"]["value"], "0.1");
+  // Without a list, the stored label names the entry when it is a text.
+  const std::pair<std::string, std::string> stored[] = {
+      {"{}", ""},
+      {R"({"value":{"x":1}})", ""},
+      {R"({"value":0.1})", "0.1"},
+      {R"({"value":"bob-2","label":"Bob"})", "Bob"},
+      {R"({"label":"Bob"})", "Bob"},
+      {R"({"value":3,"label":""})", "3"},
+      {R"({"value":3,"label":7})", "3"},
+      {R"({"value":3,"label":{"text":"Sit"}})", "3"},
+  };
+  for (const auto &[settings, shown] : stored) {
+    SCOPED_TRACE(settings);
+    AppearOnDial(Action::Emote, "e", settings);
+    EXPECT_EQ(TakeMessages().at(0)["payload"]["value"], shown);
+    Event("willDisappear", Action::Emote, "e");
+  }
 }
 
 TEST_F(Dial, StripTextsComeFromTheLocalizerWithEnglishFallback) {
@@ -161,7 +170,7 @@ TEST_F(Dial, ListIsKeptAndEveryDialOfItsActionNamesItsItem) {
 }
 
 TEST_F(Dial, TurningMovesThroughTheListWithWrapAroundAndStoresTheValue) {
-  AppearOnDial(Action::ChangeAvatar, "d", R"({"image":"k.png","other":[1]})");
+  AppearOnDial(Action::ChangeAvatar, "d", R"({"image":"k.png","other":[1],"label":"old"})");
   List(Action::ChangeAvatar, kAvatars); // Alice, Bob (bob-2), Carol
   TakeMessages();
   TakeCommands();
@@ -183,7 +192,8 @@ TEST_F(Dial, TurningMovesThroughTheListWithWrapAroundAndStoresTheValue) {
     EXPECT_EQ(sent[0]["event"].asString(), "setSettings");
     EXPECT_EQ(sent[0]["context"].asString(), "d");
     const Json::Value settings =
-        Parse(R"({"image":"k.png","other":[1],"value":")" + expected.first + R"("})");
+        Parse(R"({"image":"k.png","other":[1],"value":")" + expected.first + R"(","label":")" +
+              expected.second + R"("})");
     EXPECT_EQ(sent[0]["payload"], settings);
     EXPECT_EQ(Stored(Action::ChangeAvatar, "d"), settings);
     // The thumbnails under C:\z cannot be read here: the action's own picture.
@@ -284,7 +294,8 @@ TEST_F(Dial, PushAndTapSendWhatAKeyReleaseSends) {
   for (const KeyAction &action : kKeyActions) {
     SCOPED_TRACE(action.identifier);
     AppearOnKey(action.identifier, "key", R"({"value":7})");
-    AppearOnDial(action.identifier, "dial", R"({"value":7})");
+    // The label is only for showing: the command comes from "value".
+    AppearOnDial(action.identifier, "dial", R"({"value":7,"label":"Seven"})");
     TakeCommands();
     Event("keyUp", action.identifier, "key");
     Event("dialUp", action.identifier, "dial", R"({"settings":{"value":1}})");
@@ -412,7 +423,7 @@ TEST_F(Dial, NotificationsAndDialEventsMayComeFromTwoThreads) {
   }
   notifications.join();
   Turn(Action::Emote, "e", "1");
-  EXPECT_EQ(Stored(Action::Emote, "e"), Parse(R"({"value":"c"})"));
+  EXPECT_EQ(Stored(Action::Emote, "e"), Parse(R"({"value":"c","label":"c"})"));
 }
 
 // Holds the first frame that a thread other than the test's sends, at the
@@ -475,7 +486,7 @@ TEST_F(Dial, WhenAListMeetsATurnTheStripsLastFrameNamesTheEntryOfItsLastSettings
     for (const Json::Value &message : TakeMessages()) {
       (message["event"] == "setSettings" ? settings : shown) = message["payload"];
     }
-    EXPECT_EQ(settings, Parse(R"({"value":"b"})"));
+    EXPECT_EQ(settings["value"], "b");
     EXPECT_EQ(shown["value"], "Bea");
     Event("willDisappear", Action::Emote, "e");
   }

@@ -178,6 +178,7 @@ struct DialList {
       item["value"] = value;
       item["image"] = value + ".png";
       settings.emplace_back(Json::objectValue)["value"] = value;
+      settings.back()["label"] = name;
       chosen.push_back(ToPluginText("setSettings", kDialContext, settings.back()));
       Json::Value feedback(Json::objectValue);
       feedback["value"] = name;

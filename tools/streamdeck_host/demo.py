@@ -281,11 +281,12 @@ class Demo:
             settings = self.host.instances.settings.get(dial.context, dial.settings)
             self.host.send_json(dial_rotate(dial.action, dial.context, settings, ticks, column=dial.column))
             self.expect_messages(
-                [{"event": "setSettings", "context": dial.context, "payload": {"value": avatar}},
+                [{"event": "setSettings", "context": dial.context,
+                  "payload": {"value": avatar, "label": AVATAR_NAMES[avatar]}},
                  self.feedback(value=AVATAR_NAMES[avatar], icon=self.avatar_icons[avatar])],
                 f'the dial storing "{avatar}" and its strip naming it')
-            self.step(f'The dial turns {how}; the plug-in stores "{avatar}" (setSettings) and the strip shows'
-                      f" {self.strip()}.")
+            self.step(f'The dial turns {how}; the plug-in stores "{avatar}" labelled "{AVATAR_NAMES[avatar]}"'
+                      f" (setSettings) and the strip shows {self.strip()}.")
 
         if self.strip_picture:
             with open(self.strip_picture, "wb") as picture:
