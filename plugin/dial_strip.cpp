@@ -69,15 +69,30 @@ bool NamesThumbnails(const ItemList &list) {
   return false;
 }
 
-// The entry's text as the strip's "value" and, where the list names
+// Where the entry at `position` stands in a list of `size` entries, for the
+// strip's indicator: 0 at the first entry, 100 at the last, in proportion
+// between, rounded to the nearest whole number. 0 for no entry (-1) and in a
+// list of one entry.
+int IndicatorAt(std::int64_t position, std::size_t size) {
+  const auto last = static_cast<std::int64_t>(size) - 1;
+  if (position <= 0 || last <= 0) {
+    return 0;
+  }
+  return static_cast<int>((200 * position + last) / (2 * last));
+}
+
+// The entry at `position` of the list (-1: none) on the strip: its text as
+// the "value", where it stands as the "indicator" and, where the list names
 // thumbnails, an "icon" that goes with it: the entry's thumbnail, else the
 // action's own picture, so the strip never keeps another entry's thumbnail.
 // A list without thumbnails leaves the icon alone.
-void ShowItem(const KeyAction &action, const ItemList &list, const ListItem *item,
+void ShowItem(const KeyAction &action, const ItemList &list, std::int64_t position,
               Json::Value &feedback) {
+  const ListItem *item = position >= 0 ? &list[static_cast<std::size_t>(position)] : nullptr;
   if (item != nullptr) {
     feedback["value"] = item->text;
   }
+  feedback["indicator"] = IndicatorAt(position, list.size());
   std::string icon = item != nullptr ? ThumbnailDataUrl(item->thumbnailFile) : std::string();
   if (icon.empty() && NamesThumbnails(list)) {
     icon = DialIconFile(action);
@@ -121,9 +136,7 @@ void cDialStrips::ShowEntry(const KeyAction &action, const cContextRecord &dial,
   }
   const std::string stored = StoredValueText(dial.settings);
   feedback["value"] = stored;
-  const std::int64_t current = FindEntry(*list, stored);
-  ShowItem(action, *list, current >= 0 ? &(*list)[static_cast<std::size_t>(current)] : nullptr,
-           feedback);
+  ShowItem(action, *list, FindEntry(*list, stored), feedback);
 }
 
 void cDialStrips::SendEntry(const cContextRecord &dial, bool withTitle) const {

@@ -105,9 +105,11 @@ describe('the actions on dials', () => {
       assert.deepEqual(action.Controllers, ['Keypad', 'Encoder'], name);
       const { layout, Icon, TriggerDescription: what, ...rest } = action.Encoder;
       assert.deepEqual(rest, {}, name);
-      assert.equal(layout, '$A1', name);
-      assert.equal(Icon, `images/encoders/${name}`, name);
       const list = name in LIST_TYPES;
+      // A dial that turns through a list shows where it stands: the built-in
+      // layout with an indicator.
+      assert.equal(layout, list ? '$B1' : '$A1', name);
+      assert.equal(Icon, `images/encoders/${name}`, name);
       assert.deepEqual(
         Object.keys(what).sort(),
         (list ? ['Push', 'Rotate', 'Touch'] : ['Push', 'Touch']).sort(),

@@ -143,12 +143,15 @@ TEST_F(Dial, ListIsKeptAndEveryDialOfItsActionNamesItsItem) {
   EXPECT_EQ(sent[0]["payload"], Parse(kAvatars));
   std::set<std::string> shown;
   for (std::size_t i = 1; i < sent.size(); ++i) {
-    shown.insert(sent[i]["context"].asString() + "=" + sent[i]["payload"]["value"].asString());
+    const Json::Value &payload = sent[i]["payload"];
+    shown.insert(sent[i]["context"].asString() + "=" + payload["value"].asString() + " at " +
+                 payload["indicator"].asString());
     // The thumbnails under C:\z cannot be read here: the action's own picture.
-    EXPECT_EQ(sent[i]["payload"]["icon"], "images/encoders/changeavatar.png");
-    EXPECT_EQ(sent[i]["payload"].size(), 2u);
+    EXPECT_EQ(payload["icon"], "images/encoders/changeavatar.png");
+    EXPECT_EQ(payload.size(), 3u);
   }
-  EXPECT_EQ(shown, (std::set<std::string>{"bob=Bob", "gone=Dave", "none="}));
+  // An entry stands where it is in the list; a value that no entry has at 0.
+  EXPECT_EQ(shown, (std::set<std::string>{"bob=Bob at 50", "gone=Dave at 0", "none= at 0"}));
 
   // The kept list names the item from then on: on appearing and on new settings.
   AppearOnDial(Action::ChangeAvatar, "carol", R"({"value":"Carol"})");
@@ -158,9 +161,9 @@ TEST_F(Dial, ListIsKeptAndEveryDialOfItsActionNamesItsItem) {
   ASSERT_EQ(later.size(), 2u);
   ExpectFeedback(later[0], "carol",
                  R"({"icon":"images/encoders/changeavatar.png","title":"Change Avatar",)"
-                 R"("value":"Carol"})");
+                 R"("value":"Carol","indicator":100})");
   ExpectFeedback(later[1], "none",
-                 R"({"icon":"images/encoders/changeavatar.png","value":"Alice"})");
+                 R"({"icon":"images/encoders/changeavatar.png","value":"Alice","indicator":0})");
 
   // A list that fails its checks is neither forwarded nor kept.
   List(Action::ChangeAvatar, R"({"listType":"avatar","itemList":["Zed"]})");
@@ -174,15 +177,16 @@ TEST_F(Dial, TurningMovesThroughTheListWithWrapAroundAndStoresTheValue) {
   List(Action::ChangeAvatar, kAvatars); // Alice, Bob (bob-2), Carol
   TakeMessages();
   TakeCommands();
-  const std::pair<std::string, std::pair<std::string, std::string>> turns[] = {
-      {"1", {"Alice", "Alice"}},
-      {"1", {"bob-2", "Bob"}},
-      {"5", {"Alice", "Alice"}},
-      {"-1", {"Carol", "Carol"}},
-      {"-7", {"bob-2", "Bob"}},
-      {"2147483647", {"Carol", "Carol"}},
-      {"-2147483648", {"Alice", "Alice"}},
-      {"3.0", {"Alice", "Alice"}},
+  struct Landed {
+    std::string value;
+    std::string text;
+    std::string indicator;
+  };
+  const std::pair<std::string, Landed> turns[] = {
+      {"1", {"Alice", "Alice", "0"}},           {"1", {"bob-2", "Bob", "50"}},
+      {"5", {"Alice", "Alice", "0"}},           {"-1", {"Carol", "Carol", "100"}},
+      {"-7", {"bob-2", "Bob", "50"}},           {"2147483647", {"Carol", "Carol", "100"}},
+      {"-2147483648", {"Alice", "Alice", "0"}}, {"3.0", {"Alice", "Alice", "0"}},
   };
   for (const auto &[ticks, expected] : turns) {
     SCOPED_TRACE(ticks);
@@ -191,15 +195,14 @@ TEST_F(Dial, TurningMovesThroughTheListWithWrapAroundAndStoresTheValue) {
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0]["event"].asString(), "setSettings");
     EXPECT_EQ(sent[0]["context"].asString(), "d");
-    const Json::Value settings =
-        Parse(R"({"image":"k.png","other":[1],"value":")" + expected.first + R"(","label":")" +
-              expected.second + R"("})");
+    const Json::Value settings = Parse(R"({"image":"k.png","other":[1],"value":")" +
+                                       expected.value + R"(","label":")" + expected.text + R"("})");
     EXPECT_EQ(sent[0]["payload"], settings);
     EXPECT_EQ(Stored(Action::ChangeAvatar, "d"), settings);
     // The thumbnails under C:\z cannot be read here: the action's own picture.
     ExpectFeedback(sent[1], "d",
-                   R"({"icon":"images/encoders/changeavatar.png","value":")" + expected.second +
-                       R"("})");
+                   R"({"icon":"images/encoders/changeavatar.png","value":")" + expected.text +
+                       R"(","indicator":)" + expected.indicator + "}");
   }
   EXPECT_TRUE(TakeCommands().empty()) << "turning sends no command";
 }
@@ -215,6 +218,34 @@ TEST_F(Dial, FirstTurnFromNoCurrentItemLandsByItsDirection) {
     Turn(Action::Pose, "p", ticks);
     EXPECT_EQ(TakeMessages().at(0)["payload"]["value"], Parse(value)) << "a number, as stored";
     Event("willDisappear", Action::Pose, "p");
+  }
+}
+
+// 0 at the first entry, 100 at the last, in proportion between, rounded to
+// the nearest whole number.
+TEST_F(Dial, TheIndicatorStandsWhereTheEntryIsInItsList) {
+  struct Case {
+    std::size_t size;
+    std::size_t position;
+    int indicator;
+  };
+  const Case cases[] = {{1, 0, 0},   {2, 0, 0},      {2, 1, 100},    {3, 1, 50},
+                        {7, 1, 17},  {7, 4, 67},     {200, 1, 1},    {200, 2, 1},
+                        {200, 3, 2}, {200, 100, 50}, {200, 198, 99}, {200, 199, 100}};
+  AppearOnDial(Action::Emote, "e");
+  for (const Case &entry : cases) {
+    SCOPED_TRACE(std::to_string(entry.position) + " of " + std::to_string(entry.size));
+    std::string items;
+    for (std::size_t i = 0; i < entry.size; ++i) {
+      items += (i == 0 ? "\"" : ",\"") + std::to_string(i) + "\"";
+    }
+    List(Action::Emote, R"({"listType":"emote","imagePath":"C:\\e","itemList":[)" + items + "]}");
+    Event("didReceiveSettings", Action::Emote, "e",
+          R"({"controller":"Encoder","settings":{"value":")" + std::to_string(entry.position) +
+              R"("}})");
+    const Json::Value shown = TakeMessages().back()["payload"];
+    EXPECT_EQ(shown["value"], std::to_string(entry.position));
+    EXPECT_EQ(shown["indicator"], entry.indicator);
   }
 }
 

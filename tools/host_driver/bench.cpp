@@ -6,6 +6,7 @@
 #include "plugin/dial_strip.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -183,6 +184,9 @@ struct DialList {
       Json::Value feedback(Json::objectValue);
       feedback["value"] = name;
       feedback["icon"] = PngDataUrl(thumbnail);
+      // Where the item stands: 0 at the first, 100 at the last, rounded.
+      feedback["indicator"] =
+          static_cast<int>(std::lround(100.0 * static_cast<double>(i) / (kDialItems - 1)));
       shown.push_back(ToPluginText("setFeedback", kDialContext, feedback));
     }
     notification = CompactJson(document);
@@ -192,6 +196,7 @@ struct DialList {
     appeared = ToPluginText("setFeedback", kDialContext, feedback);
     feedback.removeMember("title");
     feedback["icon"] = "images/encoders/changeavatar.png"; // the action's own picture
+    feedback["indicator"] = 0;                             // no item chosen yet
     listed = ToPluginText("setFeedback", kDialContext, feedback);
   }
 };
