@@ -21,9 +21,9 @@ class Localizer;
 struct KeyAction;
 
 // The list position that a turn of `ticks` lands on from position `current`
-// (-1: no entry chosen) in a list of `size` entries, wrapping around: from no
-// entry, the first turn forward reaches the first entry and the first turn
-// back the last one.
+// (-1: no entry chosen) in a list of `size` entries (at least one), wrapping
+// around: from no entry, the first turn forward reaches the first entry and
+// the first turn back the last one.
 std::size_t TurnedPosition(std::int64_t current, std::int32_t ticks, std::size_t size);
 
 // The action's own picture for a dial, as a file of the plug-in's folder
