@@ -1,7 +1,8 @@
 // The plug-in's key actions, one row each: what a key release sends, which
-// list the action's property inspector asks for, and how that list comes
-// back. Everything the plug-in and the notification decoding know about an
-// action is derived from this table, so a new action is one new row.
+// list the action's property inspector asks for, how that list comes back,
+// and what the action shows on a dial. Everything the plug-in and the
+// notification decoding know about an action is derived from this table, so
+// a new action is one new row.
 #pragma once
 
 #include "desktop/commands.h"
@@ -14,6 +15,27 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+// What a dial of the action shows on its touch strip under the action's name.
+struct DialFace {
+  // Whether turning the dial goes through the action's list; the strip then
+  // names the chosen entry.
+  bool turns;
+  // The strip's value while the desktop application reports the action's
+  // state on, and off; empty for an action whose state the strip does not show.
+  std::string_view onText;
+  std::string_view offText;
+
+  bool ShowsState() const { return !onText.empty(); }
+};
+
+// The dials of the rows below: the action's name alone; an entry of its list;
+// an entry and whether that pose is active; whether the desktop application
+// is on air.
+inline constexpr DialFace kDialShowsName{false, {}, {}};
+inline constexpr DialFace kDialTurns{true, {}, {}};
+inline constexpr DialFace kDialTurnsAndShowsActive{true, "Active", "Inactive"};
+inline constexpr DialFace kDialShowsOnAir{false, "On air", "Off air"};
 
 // What a key release reads from the key's settings "value".
 enum class KeyValue {
@@ -38,6 +60,7 @@ struct KeyAction {
   const char *listType;
   // Whether a list must also carry a non-empty "imagePath" for its items.
   bool listItemsHaveImagePath;
+  DialFace dial;
 
   bool HasList() const { return listRequest != 0; }
 };
@@ -45,25 +68,26 @@ struct KeyAction {
 // A refresh asks for the lists in the order of these rows.
 inline constexpr KeyAction kKeyActions[] = {
     {"com.brimcove.zorvaneplugin.broadcast", "Broadcast", CommandKind::Broadcast, KeyValue::None, 0,
-     0, nullptr, false},
+     0, nullptr, false, kDialShowsOnAir},
     {"com.brimcove.zorvaneplugin.calibrate", "Calibrate", CommandKind::Calibrate, KeyValue::None, 0,
-     0, nullptr, false},
+     0, nullptr, false, kDialShowsName},
     {"com.brimcove.zorvaneplugin.changeavatar", "Change Avatar", CommandKind::ChangeAvatar,
-     KeyValue::Text, CommandKind::GetAvatarList, NotificationKind::AvatarList, "avatar", true},
+     KeyValue::Text, CommandKind::GetAvatarList, NotificationKind::AvatarList, "avatar", true,
+     kDialTurns},
     {"com.brimcove.zorvaneplugin.changebackground", "Change Background",
      CommandKind::ChangeBackground, KeyValue::Text, CommandKind::GetBackgroundList,
-     NotificationKind::BackgroundList, "background", true},
+     NotificationKind::BackgroundList, "background", true, kDialTurns},
     {"com.brimcove.zorvaneplugin.emote", "Emote", CommandKind::Emote, KeyValue::Text,
-     CommandKind::GetEmoteList, NotificationKind::EmoteList, "emote", true},
+     CommandKind::GetEmoteList, NotificationKind::EmoteList, "emote", true, kDialTurns},
     {"com.brimcove.zorvaneplugin.specialaction", "Special Action", CommandKind::SpecialAction,
      KeyValue::Integer, CommandKind::GetSpecialActionList, NotificationKind::SpecialActionList,
-     "special_action", false},
+     "special_action", false, kDialTurns},
     {"com.brimcove.zorvaneplugin.pose", "Pose", CommandKind::Pose, KeyValue::Integer,
-     CommandKind::GetPoseList, NotificationKind::PoseList, "pose", false},
+     CommandKind::GetPoseList, NotificationKind::PoseList, "pose", false, kDialTurnsAndShowsActive},
     {"com.brimcove.zorvaneplugin.quickslot", "Quick Slot", CommandKind::Quickslot, KeyValue::Text,
-     CommandKind::GetQuickslotList, NotificationKind::QuickslotList, "quickslot", true},
+     CommandKind::GetQuickslotList, NotificationKind::QuickslotList, "quickslot", true, kDialTurns},
     {"com.brimcove.zorvaneplugin.idle", "Idle Animation", CommandKind::Idle, KeyValue::Integer,
-     CommandKind::GetIdleList, NotificationKind::IdleList, "idle", false},
+     CommandKind::GetIdleList, NotificationKind::IdleList, "idle", false, kDialTurns},
 };
 
 // The identifier of the row whose key release sends keyCommand. The

@@ -82,24 +82,29 @@ cContextRecord cContextStore::Find(const std::string &context, const std::string
   return stored == mRecords.end() ? cContextRecord() : *stored;
 }
 
-std::vector<cContextRecord> cContextStore::GetWithOpenInspector() const {
-  const std::lock_guard<std::mutex> lock(mMutex);
-  std::vector<cContextRecord> open;
-  for (const cContextRecord &record : mRecords) {
-    if (record.inspectorCount >= 1) {
-      open.push_back(record);
-    }
-  }
-  return open;
-}
-
-std::vector<cContextRecord> cContextStore::GetByAction(std::string_view action) const {
+template <typename Matches>
+std::vector<cContextRecord> cContextStore::GetWhere(Matches matches) const {
   const std::lock_guard<std::mutex> lock(mMutex);
   std::vector<cContextRecord> matching;
   for (const cContextRecord &record : mRecords) {
-    if (record.action == action) {
+    if (matches(record)) {
       matching.push_back(record);
     }
   }
   return matching;
+}
+
+std::vector<cContextRecord> cContextStore::GetWithOpenInspector() const {
+  return GetWhere([](const cContextRecord &record) { return record.inspectorCount >= 1; });
+}
+
+std::vector<cContextRecord> cContextStore::GetByAction(std::string_view action) const {
+  return GetWhere([action](const cContextRecord &record) { return record.action == action; });
+}
+
+std::vector<cContextRecord> cContextStore::GetByAction(std::string_view action,
+                                                       Controller controller) const {
+  return GetWhere([action, controller](const cContextRecord &record) {
+    return record.action == action && record.controller == controller;
+  });
 }

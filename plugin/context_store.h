@@ -68,12 +68,16 @@ public:
   cContextRecord Find(const std::string &context, const std::string &action) const;
   std::vector<cContextRecord> GetWithOpenInspector() const;
   std::vector<cContextRecord> GetByAction(std::string_view action) const;
+  // Only the instances of the action on keys, or only those on dials.
+  std::vector<cContextRecord> GetByAction(std::string_view action, Controller controller) const;
 
 private:
   // Replaces the stored record of (context, action), if any, by a copy that
   // `change` has changed; all under one hold of the mutex.
   template <typename Change>
   void ChangeStored(const std::string &context, const std::string &action, Change change);
+  // Copies of the stored records that `matches`, under one hold of the mutex.
+  template <typename Matches> std::vector<cContextRecord> GetWhere(Matches matches) const;
 
   // Guards mRecords. No operation calls another one, sends, enqueues or reads
   // a file while holding it.

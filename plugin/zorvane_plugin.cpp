@@ -3,12 +3,10 @@
 #include "desktop/command_sender.h"
 #include "desktop/key_actions.h"
 #include "plugin/key_images.h"
-#include "streamdeck/base64.h"
-#include "streamdeck/localizer.h"
 #include "streamdeck/plugin_channel.h"
 
-#include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -17,38 +15,6 @@ namespace {
 // are, numbers and booleans written out, missing or null as empty.
 std::string SettingText(const cContextRecord &record, const char *member) {
   return record.settings[member].asString();
-}
-
-// The stored "value" as the property inspector compares it with a list's
-// values; empty when there is none.
-std::string StoredValueText(const Json::Value &settings) {
-  return settings.isObject() ? JavaScriptText(settings["value"]) : std::string();
-}
-
-// The position of the item whose value is `stored`; -1 when none is.
-std::int64_t FindItem(const ItemList &list, const std::string &stored) {
-  if (!stored.empty()) {
-    for (std::size_t i = 0; i < list.size(); ++i) {
-      if (list[i].valueText == stored) {
-        return static_cast<std::int64_t>(i);
-      }
-    }
-  }
-  return -1;
-}
-
-// The list position that a turn of `ticks` lands on, wrapping around: from
-// no current item, the first turn forward reaches the first item and the
-// first turn back the last one.
-std::size_t TurnedPosition(std::int64_t current, std::int32_t ticks, std::size_t size) {
-  const auto n = static_cast<std::int64_t>(size);
-  std::int64_t position = ticks;
-  if (current >= 0) {
-    position += current;
-  } else if (ticks > 0) {
-    position -= 1;
-  }
-  return static_cast<std::size_t>((position % n + n) % n);
 }
 
 // A turn's "ticks": a non-zero integer in the 32-bit range, or nothing.
@@ -64,57 +30,7 @@ bool ReadTicks(const Json::Value &payload, std::int32_t &ticks) {
   return true;
 }
 
-// A thumbnail on the strip stays small, so that a fast turn stays cheap.
-constexpr std::size_t kMaxThumbnailBytes = 64 * 1024;
-
-// The thumbnail as a PNG data URL; empty when it is no readable PNG file of
-// at most kMaxThumbnailBytes.
-std::string ThumbnailDataUrl(const std::string &path) {
-  if (path.empty()) {
-    return std::string();
-  }
-  const FileBytes png = ReadSmallPngFile(path, kMaxThumbnailBytes);
-  if (png.size == 0) {
-    return std::string();
-  }
-  return "data:image/png;base64," +
-         Base64Encode(png.data.get(), static_cast<std::uint32_t>(png.size));
-}
-
-// Whether any item of the list names a thumbnail file.
-bool NamesThumbnails(const ItemList &list) {
-  for (const ListItem &item : list) {
-    if (!item.thumbnailFile.empty()) {
-      return true;
-    }
-  }
-  return false;
-}
-
-// The item's text as the strip's "value" and, where the list names
-// thumbnails, an "icon" that goes with it: the item's thumbnail, else the
-// action's own picture, so the strip never keeps another item's thumbnail.
-// A list without thumbnails leaves the icon alone.
-void ShowItem(const KeyAction &action, const ItemList &list, const ListItem *item,
-              Json::Value &feedback) {
-  if (item != nullptr) {
-    feedback["value"] = item->text;
-  }
-  std::string icon = item != nullptr ? ThumbnailDataUrl(item->thumbnailFile) : std::string();
-  if (icon.empty() && NamesThumbnails(list)) {
-    icon = DialIconFile(action);
-  }
-  if (!icon.empty()) {
-    feedback["icon"] = std::move(icon);
-  }
-}
-
 } // namespace
-
-std::string DialIconFile(const KeyAction &action) {
-  const std::string_view name = action.identifier.substr(action.identifier.rfind('.') + 1);
-  return "images/encoders/" + std::string(name) + ".png";
-}
 
 void cZorvanePlugin::Enqueue(std::unique_ptr<const cCommand> command) {
   if (command && mCommands != nullptr) {
@@ -122,46 +38,26 @@ void cZorvanePlugin::Enqueue(std::unique_ptr<const cCommand> command) {
   }
 }
 
-std::string cZorvanePlugin::Localize(std::string_view english) const {
-  return mLocalizer != nullptr ? mLocalizer->Localize(english) : std::string(english);
-}
+void cZorvanePlugin::AskForList(const KeyAction &action) { Enqueue(MakeListRequest(action)); }
 
-// The dial's current item: the element of its action's current list whose
-// value is stored; without a list, or when none is, the stored value as text.
-void cZorvanePlugin::ShowCurrentItem(const KeyAction &action, const cContextRecord &record,
-                                     Json::Value &feedback) const {
-  const std::string stored = StoredValueText(record.settings);
-  feedback["value"] = stored;
-  if (const std::shared_ptr<const ItemList> list = mLists.Find(record.action)) {
-    const std::int64_t current = FindItem(*list, stored);
-    ShowItem(action, *list, current >= 0 ? &(*list)[static_cast<std::size_t>(current)] : nullptr,
-             feedback);
-  }
-}
-
-void cZorvanePlugin::SetDialValue(const cContextRecord &record, const std::string &value) {
-  Json::Value feedback(Json::objectValue);
-  feedback["value"] = value;
-  mChannel->SetFeedback(std::move(feedback), record.context);
-}
-
-// A key shows the image file of its settings; a dial of a known action shows
-// its current item on the strip, under the action's name when it appears.
+// A key shows the image file of its settings; a dial shows its entry on the
+// strip, under the action's name when it appears.
 void cZorvanePlugin::ShowOnKeyOrDial(const cContextRecord &record, bool withTitle) {
-  if (!record.IsEncoder()) {
+  if (record.IsEncoder()) {
+    mStrips.Show(record, withTitle);
+  } else {
     SetKeyImageFromFile(mChannel, record.context, SettingText(record, "image"));
-    return;
   }
-  const KeyAction *keyAction = FindKeyAction(record.action);
-  if (mChannel == nullptr || keyAction == nullptr) {
-    return;
+}
+
+// The record of (context, action) when it is a dial of one of our actions.
+std::optional<cContextRecord> cZorvanePlugin::FindDial(const std::string &context,
+                                                       const std::string &action) const {
+  cContextRecord record = mStore.Find(context, action);
+  if (!record.IsEncoder() || FindKeyAction(action) == nullptr) {
+    return std::nullopt;
   }
-  Json::Value feedback(Json::objectValue);
-  if (withTitle) {
-    feedback["title"] = Localize(keyAction->name);
-  }
-  ShowCurrentItem(*keyAction, record, feedback);
-  mChannel->SetFeedback(std::move(feedback), record.context);
+  return record;
 }
 
 void cZorvanePlugin::OnKeyDown(const std::string &, const std::string &, const Json::Value &,
@@ -179,11 +75,10 @@ void cZorvanePlugin::OnWillAppear(const std::string &action, const std::string &
   mStore.Add(context, action, payload);
   const cContextRecord record = mStore.Find(context, action);
   ShowOnKeyOrDial(record, true);
-  if (record.IsEncoder()) {
-    // So that the strip can name the item, the dial asks for its action's list.
-    if (const KeyAction *keyAction = FindKeyAction(action)) {
-      Enqueue(MakeListRequest(*keyAction));
-    }
+  const KeyAction *keyAction = FindKeyAction(action);
+  if (record.IsEncoder() && keyAction != nullptr) {
+    // So that the strip can name the entry, the dial asks for its action's list.
+    AskForList(*keyAction);
   }
 }
 
@@ -197,7 +92,7 @@ void cZorvanePlugin::OnPropertyInspectorDidAppear(const std::string &action,
   // Counted before the request goes out, so that the answer finds this inspector open.
   mStore.UpdateInspectorCount(context, action, true);
   if (const KeyAction *keyAction = FindKeyAction(action)) {
-    Enqueue(MakeListRequest(*keyAction));
+    AskForList(*keyAction);
   }
 }
 
@@ -214,7 +109,7 @@ void cZorvanePlugin::OnDeviceDidDisconnect(const std::string &) {}
 void cZorvanePlugin::OnApplicationDidLaunch(const std::string &) {}
 
 void cZorvanePlugin::OnApplicationDidTerminate(const std::string &) {
-  mLists.DropAll();
+  mStrips.DropLists();
   if (mChannel == nullptr) {
     return;
   }
@@ -224,14 +119,11 @@ void cZorvanePlugin::OnApplicationDidTerminate(const std::string &) {
     mChannel->SendToPropertyInspector(record.action, record.context, appDidClose);
   }
   for (const std::string_view action : {Action::Broadcast, Action::Pose}) {
-    for (const cContextRecord &record : mStore.GetByAction(action)) {
-      if (!record.IsEncoder()) {
-        mChannel->SetState(0, record.context);
-      } else if (action == Action::Broadcast) {
-        SetDialValue(record, Localize("Off air"));
-      }
+    for (const cContextRecord &key : mStore.GetByAction(action, Controller::Keypad)) {
+      mChannel->SetState(0, key.context);
     }
   }
+  mStrips.ShowClosed();
 }
 
 void cZorvanePlugin::OnDidReceiveSettings(const std::string &action, const std::string &context,
@@ -250,13 +142,8 @@ void cZorvanePlugin::OnDialDown(const std::string &, const std::string &, const 
 // Pushing a dial or tapping its strip does what releasing a key of the same
 // action does: the command from the stored settings.
 void cZorvanePlugin::PushDial(const std::string &action, const std::string &context) {
-  const KeyAction *keyAction = FindKeyAction(action);
-  if (keyAction == nullptr) {
-    return;
-  }
-  const cContextRecord record = mStore.Find(context, action);
-  if (record.IsEncoder()) {
-    Enqueue(MakeKeyCommand(*keyAction, record.settings));
+  if (const std::optional<cContextRecord> dial = FindDial(context, action)) {
+    Enqueue(MakeKeyCommand(*FindKeyAction(action), dial->settings));
   }
 }
 
@@ -270,45 +157,19 @@ void cZorvanePlugin::OnTouchTap(const std::string &action, const std::string &co
   PushDial(action, context);
 }
 
+// Turning chooses an entry of the action's list without sending a command;
+// without a list the dial asks for it again.
 void cZorvanePlugin::OnDialRotate(const std::string &action, const std::string &context,
                                   const Json::Value &payload, const std::string &) {
   const KeyAction *keyAction = FindKeyAction(action);
   std::int32_t ticks = 0;
-  if (keyAction == nullptr || !keyAction->HasList() || !ReadTicks(payload, ticks)) {
+  if (keyAction == nullptr || !keyAction->dial.turns || !ReadTicks(payload, ticks)) {
     return;
   }
-  const cContextRecord record = mStore.Find(context, action);
-  if (record.IsEncoder()) {
-    TurnDial(*keyAction, record, ticks);
+  const std::optional<cContextRecord> dial = FindDial(context, action);
+  if (dial && !mStrips.Turn(*dial, ticks)) {
+    AskForList(*keyAction);
   }
-}
-
-// Turning moves the dial's choice through its action's current list: the
-// chosen item becomes the stored "value", shown on the strip. No command
-// goes out; without a list the dial asks for it again.
-void cZorvanePlugin::TurnDial(const KeyAction &keyAction, const cContextRecord &record,
-                              std::int32_t ticks) {
-  const std::shared_ptr<const ItemList> list = mLists.Find(record.action);
-  if (list == nullptr || list->empty()) {
-    Enqueue(MakeListRequest(keyAction));
-    return;
-  }
-  if (!record.settings.isObject() && !record.settings.isNull()) {
-    return;
-  }
-  const ListItem &item = (*list)[TurnedPosition(FindItem(*list, StoredValueText(record.settings)),
-                                                ticks, list->size())];
-  Json::Value settings =
-      record.settings.isObject() ? record.settings : Json::Value(Json::objectValue);
-  settings["value"] = item.value;
-  mStore.ReplaceSettings(record.context, record.action, settings);
-  if (mChannel == nullptr) {
-    return;
-  }
-  mChannel->SetSettings(std::move(settings), record.context);
-  Json::Value feedback(Json::objectValue);
-  ShowItem(keyAction, *list, &item, feedback);
-  mChannel->SetFeedback(std::move(feedback), record.context);
 }
 
 // The desktop application's lists have changed: every open inspector asks
@@ -323,69 +184,55 @@ void cZorvanePlugin::RequestListsForOpenInspectors() {
     bool asked = false;
     for (const cContextRecord &record : open) {
       if (record.action == action.identifier) {
-        Enqueue(MakeListRequest(action));
+        AskForList(action);
         asked = true;
       }
     }
     if (!asked && HasDial(action)) {
-      Enqueue(MakeListRequest(action));
+      AskForList(action);
     }
   }
 }
 
 bool cZorvanePlugin::HasDial(const KeyAction &action) const {
-  for (const cContextRecord &record : mStore.GetByAction(action.identifier)) {
-    if (record.IsEncoder()) {
-      return true;
-    }
-  }
-  return false;
+  return !mStore.GetByAction(action.identifier, Controller::Encoder).empty();
 }
 
 void cZorvanePlugin::ApplyBroadcastState(bool on) {
   if (mChannel == nullptr) {
     return;
   }
-  for (const cContextRecord &record : mStore.GetByAction(Action::Broadcast)) {
-    if (record.IsEncoder()) {
-      SetDialValue(record, Localize(on ? "On air" : "Off air"));
-    } else {
-      mChannel->SetState(on ? 1 : 0, record.context);
-    }
+  for (const cContextRecord &key : mStore.GetByAction(Action::Broadcast, Controller::Keypad)) {
+    mChannel->SetState(on ? 1 : 0, key.context);
   }
+  mStrips.ShowState(*FindKeyAction(Action::Broadcast), on, std::nullopt);
 }
 
 void cZorvanePlugin::ApplyPoseState(bool active, std::int32_t poseValue) {
   if (mChannel == nullptr) {
     return;
   }
-  for (const cContextRecord &record : mStore.GetByAction(Action::Pose)) {
+  for (const cContextRecord &key : mStore.GetByAction(Action::Pose, Controller::Keypad)) {
     try {
-      if (record.GetValueAsInt() != poseValue) {
-        continue;
-      }
-      if (record.IsEncoder()) {
-        SetDialValue(record, Localize(active ? "Active" : "Inactive"));
-      } else {
-        mChannel->SetState(active ? 1 : 0, record.context);
+      if (key.GetValueAsInt() == poseValue) {
+        mChannel->SetState(active ? 1 : 0, key.context);
       }
     } catch (const Json::Exception &) {
       // A key whose "value" is no integer names no pose; the others still follow.
     }
   }
+  mStrips.ShowState(*FindKeyAction(Action::Pose), active, poseValue);
 }
 
+// A dial shows no image file: only keys follow the quick slot.
 void cZorvanePlugin::ApplyQuickslotState(const std::string &quickslotValue, bool flag) {
   if (!flag) {
     return;
   }
-  for (const cContextRecord &record : mStore.GetByAction(Action::Quickslot)) {
-    if (record.IsEncoder()) {
-      continue; // a dial shows no image file
-    }
+  for (const cContextRecord &key : mStore.GetByAction(Action::Quickslot, Controller::Keypad)) {
     try {
-      if (SettingText(record, "value") == quickslotValue) {
-        SetKeyImageFromFile(mChannel, record.context, SettingText(record, "image"));
+      if (SettingText(key, "value") == quickslotValue) {
+        SetKeyImageFromFile(mChannel, key.context, SettingText(key, "image"));
       }
     } catch (const Json::Exception &) {
       // A key whose settings cannot be read as text is skipped; the others still follow.
@@ -393,6 +240,8 @@ void cZorvanePlugin::ApplyQuickslotState(const std::string &quickslotValue, bool
   }
 }
 
+// Every open inspector of the action gets the list, and it becomes the
+// current list of the action's dials.
 void cZorvanePlugin::ForwardListToInspectors(const std::string &action,
                                              const Json::Value &document) {
   if (mChannel != nullptr) {
@@ -402,26 +251,8 @@ void cZorvanePlugin::ForwardListToInspectors(const std::string &action,
       }
     }
   }
-  KeepListForDials(action, document);
-}
-
-// The list becomes the action's current one, read once here, and every dial
-// of the action shows its current item in it.
-void cZorvanePlugin::KeepListForDials(const std::string &action, const Json::Value &document) {
   const KeyAction *keyAction = FindKeyAction(action);
-  if (keyAction == nullptr || !keyAction->HasList()) {
-    return;
-  }
-  mLists.Keep(action, std::make_shared<const ItemList>(
-                          ReadListItems(document, keyAction->keyValue == KeyValue::Integer)));
-  if (mChannel == nullptr) {
-    return;
-  }
-  for (const cContextRecord &record : mStore.GetByAction(action)) {
-    if (record.IsEncoder()) {
-      Json::Value feedback(Json::objectValue);
-      ShowCurrentItem(*keyAction, record, feedback);
-      mChannel->SetFeedback(std::move(feedback), record.context);
-    }
+  if (keyAction != nullptr && keyAction->dial.turns) {
+    mStrips.KeepList(*keyAction, document);
   }
 }

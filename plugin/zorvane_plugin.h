@@ -1,25 +1,22 @@
 // The plug-in object: answers the Stream Deck events, keeps the record of the
-// visible keys and dials, and makes them follow the desktop application.
+// visible keys and dials, and makes them follow the desktop application. What
+// a dial's strip shows is the strips' (plugin/dial_strip.h): this object hands
+// each event of a dial to them, and does for keys what keys need.
 #pragma once
 
 #include "desktop/notification_decoding.h"
 #include "plugin/context_store.h"
-#include "plugin/current_lists.h"
+#include "plugin/dial_strip.h"
 #include "streamdeck/base_plugin.h"
 
 #include <memory>
+#include <optional>
 #include <string>
-#include <string_view>
 
 class cCommand;
 class cCommandQueue;
 class Localizer;
 struct KeyAction;
-
-// The action's own picture for a dial, as a file of the plug-in's folder
-// ("images/encoders/<last part of the identifier>.png"): the manifest's
-// encoder icon, which the strip goes back to for an item without a thumbnail.
-std::string DialIconFile(const KeyAction &action);
 
 class cZorvanePlugin : public ESDBasePlugin, public cNotificationReactions {
 public:
@@ -27,7 +24,7 @@ public:
   void SetCommandQueue(cCommandQueue *commands) { mCommands = commands; }
   // Set once by start-up, before the session begins; without one the texts
   // on a dial's strip are English.
-  void SetLocalizer(const Localizer *localizer) { mLocalizer = localizer; }
+  void SetLocalizer(const Localizer *localizer) { mStrips.SetLocalizer(localizer); }
 
   void OnKeyDown(const std::string &action, const std::string &context, const Json::Value &payload,
                  const std::string &deviceID) override;
@@ -68,18 +65,14 @@ public:
 
 private:
   void Enqueue(std::unique_ptr<const cCommand> command);
+  void AskForList(const KeyAction &action);
   void ShowOnKeyOrDial(const cContextRecord &record, bool withTitle);
+  std::optional<cContextRecord> FindDial(const std::string &context,
+                                         const std::string &action) const;
   void PushDial(const std::string &action, const std::string &context);
-  void TurnDial(const KeyAction &keyAction, const cContextRecord &record, std::int32_t ticks);
   bool HasDial(const KeyAction &action) const;
-  void KeepListForDials(const std::string &action, const Json::Value &document);
-  void SetDialValue(const cContextRecord &record, const std::string &value);
-  std::string Localize(std::string_view english) const;
-  void ShowCurrentItem(const KeyAction &action, const cContextRecord &record,
-                       Json::Value &feedback) const;
 
   cContextStore mStore;
-  cCurrentLists mLists;
+  cDialStrips mStrips{mStore, mChannel};
   cCommandQueue *mCommands = nullptr;
-  const Localizer *mLocalizer = nullptr;
 };

@@ -105,9 +105,11 @@ describe('the actions on dials', () => {
       assert.deepEqual(action.Controllers, ['Keypad', 'Encoder'], name);
       const { layout, Icon, TriggerDescription: what, ...rest } = action.Encoder;
       assert.deepEqual(rest, {}, name);
-      assert.equal(layout, '$A1', name);
-      assert.equal(Icon, `images/encoders/${name}`, name);
       const list = name in LIST_TYPES;
+      // A dial that turns through a list shows where it stands: the built-in
+      // layout with an indicator.
+      assert.equal(layout, list ? '$B1' : '$A1', name);
+      assert.equal(Icon, `images/encoders/${name}`, name);
       assert.deepEqual(
         Object.keys(what).sort(),
         (list ? ['Push', 'Rotate', 'Touch'] : ['Push', 'Touch']).sort(),
@@ -126,12 +128,15 @@ describe("the plug-in's key action table", () => {
   test('the manifest declares exactly the actions of the table', () => {
     const rows = readActionTable();
     assert.deepEqual(manifest.Actions.map((a) => a.UUID).sort(), identifiers(rows));
-    // The picture a dial goes back to is the manifest's encoder icon.
+    // The picture a dial goes back to is the manifest's encoder icon; a dial
+    // that turns says so; the language files translate the strip's texts.
     for (const row of rows) {
       const action = manifest.Actions.find((a) => a.UUID === row.identifier);
       assert.equal(row.dialIcon, `${action.Encoder.Icon}.png`, row.identifier);
       assert.ok(fs.statSync(path.join(BUNDLE, row.dialIcon)).isFile(), row.dialIcon);
+      assert.equal('Rotate' in action.Encoder.TriggerDescription, row.dialTurns, row.identifier);
     }
+    assert.deepEqual(rows.flatMap((row) => row.dialTexts).sort(), [...STRIP_TEXTS].sort());
   });
 
   test("the inspector's list word and value type of each action are its row's", () => {

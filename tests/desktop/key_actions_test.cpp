@@ -72,6 +72,9 @@ TEST(KeyActionTable, IdentifiersCommandsAndListsAreEachUnique) {
       EXPECT_EQ(action.listType, nullptr) << action.identifier;
       EXPECT_FALSE(action.listItemsHaveImagePath) << action.identifier;
     }
+    // A dial turns through its action's list, so only an action with one turns.
+    EXPECT_EQ(action.dial.turns, action.HasList()) << action.identifier;
+    EXPECT_EQ(action.dial.onText.empty(), action.dial.offText.empty()) << action.identifier;
   }
   EXPECT_EQ(identifiers.size(), std::size(kKeyActions));
 }

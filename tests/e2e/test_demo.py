@@ -35,13 +35,13 @@ STEPS = [
     "the plug-in sends the quick-slot key its image again.",
     'A Change Avatar action appears on dial 0, its stored avatar "fox"; the strip shows [Change Avatar | fox]',
     "the desktop application receives: get avatar list (kind 0x80006, no text).",
-    "the strip names it: [Change Avatar | Fox Ember] and an icon (",
-    'The dial turns one step clockwise; the plug-in stores "owl" (setSettings) and the strip shows'
-    " [Change Avatar | Owl Nightwatch] and an icon (",
-    'past the last avatar to the first; the plug-in stores "fox" (setSettings) and the strip shows'
-    " [Change Avatar | Fox Ember] and an icon (",
-    'from the first avatar to the last; the plug-in stores "cat" (setSettings) and the strip shows'
-    " [Change Avatar | Cat Whiskers] and an icon (",
+    "the strip names it: [Change Avatar | Fox Ember | 0 %] and an icon (",
+    'The dial turns one step clockwise; the plug-in stores "owl" labelled "Owl Nightwatch" (setSettings)'
+    " and the strip shows [Change Avatar | Owl Nightwatch | 50 %] and an icon (",
+    'past the last avatar to the first; the plug-in stores "fox" labelled "Fox Ember" (setSettings)'
+    " and the strip shows [Change Avatar | Fox Ember | 0 %] and an icon (",
+    'from the first avatar to the last; the plug-in stores "cat" labelled "Cat Whiskers" (setSettings)'
+    " and the strip shows [Change Avatar | Cat Whiskers | 100 %] and an icon (",
     "The dial is pushed and released; the desktop application receives: change avatar 'cat'"
     ' (kind 0x80004, {"value1":"cat"}).',
     "The desktop application quits (exit code 0).",

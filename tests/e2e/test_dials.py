@@ -1,7 +1,8 @@
 """Actions on the dials of a Stream Deck+, end to end: the real plug-in
 between the stand-in Stream Deck application and the stand-in desktop
 application. An encoder names its action and current item on the touch strip
-(setFeedback), turning goes through the action's list and stores the item
+(setFeedback) and, once the list is there, where the item stands in it;
+turning goes through the action's list and stores the item's value and label
 (setSettings) without a command, pushing or tapping sends what a key release
 sends, and keys get exactly what they got before.
 """
@@ -38,12 +39,14 @@ def feedback(context, **items):
     return {"event": "setFeedback", "context": context, "payload": items}
 
 
-def shown(context, action, text):
-    """What the strip shows for an item of a list: its text, and for an action
-    whose thumbnails (under C:\\, unreadable here) cannot be shown, its own picture."""
+def shown(context, action, text, at):
+    """What the strip shows for an item of a list: its text, where it stands
+    in the list (``at``, the indicator: 0 at the first item, 100 at the last,
+    and 0 for a value that no item has), and for an action whose thumbnails
+    (under C:\\, unreadable here) cannot be shown, its own picture."""
     if action not in THUMBNAILED:
-        return feedback(context, value=text)
-    return feedback(context, value=text, icon=f"images/encoders/{action.rsplit('.', 1)[1]}.png")
+        return feedback(context, value=text, indicator=at)
+    return feedback(context, value=text, indicator=at, icon=f"images/encoders/{action.rsplit('.', 1)[1]}.png")
 
 
 def stored(context, settings):
@@ -124,7 +127,8 @@ def dials(session, desktop):
     return Dials(session, desktop)
 
 
-# (action, stored settings, title, value on the strip); list actions also ask for their list.
+# (action, stored settings, title, value on the strip); list actions also ask
+# for their list. Without a list, a stored label names the entry.
 APPEARING = [
     (BROADCAST, {}, "Broadcast", ""),
     (CALIBRATE, {}, "Calibrate", ""),
@@ -135,6 +139,8 @@ APPEARING = [
     (AVATAR, {"value": 'Fox "Ember"', "image": "C:\\none.png"}, "Change Avatar", 'Fox "Ember"'),
     (BACKGROUND, {}, "Change Background", ""),
     (IDLE, {"value": -1}, "Idle Animation", "-1"),
+    (POSE, {"value": 3, "label": "Dance"}, "Pose", "Dance"),
+    (AVATAR, {"value": "owl", "label": ""}, "Change Avatar", "owl"),
 ]
 
 
@@ -203,19 +209,19 @@ def test_the_latest_list_is_kept_for_the_encoders_of_its_action(dials):
                 for context in ("avatar-key", "owl-dial")]
 
     first = dials.notify_list(AVATAR, [{"name": "Fox", "id": "fox"}, {"name": "Owl", "id": "owl"}], imagePath="C:\\a")
-    dials.expect(forwarded(first) + [shown("owl-dial", AVATAR, "Owl"), shown("empty-dial", AVATAR, "")],
+    dials.expect(forwarded(first) + [shown("owl-dial", AVATAR, "Owl", 100), shown("empty-dial", AVATAR, "", 0)],
                  ordered=False)
     latest = dials.notify_list(AVATAR, ["Fox"])
-    dials.expect(forwarded(latest) + [shown("owl-dial", AVATAR, "owl"), shown("empty-dial", AVATAR, "")],
+    dials.expect(forwarded(latest) + [shown("owl-dial", AVATAR, "owl", 0), shown("empty-dial", AVATAR, "", 0)],
                  ordered=False)
     # A list of another action, and one that fails today's checks, change nothing here.
     dials.notify_list(EMOTE, ["Wave", "Bow"])
-    dials.expect([shown("emote-dial", EMOTE, "Wave")])
+    dials.expect([shown("emote-dial", EMOTE, "Wave", 0)])
     assert dials.desktop.notify_json(LISTS[AVATAR][1], {"listType": "emote", "itemList": ["Cat"]}) == 1
     dials.expect_nothing_more()
 
     dials.turn(AVATAR, "empty-dial", 1)
-    dials.expect([stored("empty-dial", {"value": "Fox"}), shown("empty-dial", AVATAR, "Fox")])
+    dials.expect([stored("empty-dial", {"value": "Fox", "label": "Fox"}), shown("empty-dial", AVATAR, "Fox", 0)])
 
     send(dials.host, "applicationDidTerminate", payload={"application": "Zorvane.exe"})
     dials.expect([{"event": "sendToPropertyInspector", "action": AVATAR, "context": context,
@@ -227,16 +233,20 @@ def test_the_latest_list_is_kept_for_the_encoders_of_its_action(dials):
 
 
 # Elements read as the property inspector reads them; (action, list,
-# [(stored value, text on the strip)]). A stored value that no element has
-# shows as it is.
+# [(stored value or settings, text on the strip, indicator)]); five usable
+# elements each, so the indicator goes in steps of 25. A stored value that no
+# element has shows as it is, at 0; with a list, a stored label counts for
+# nothing.
 CURRENT_ITEMS = [
     (AVATAR, ["Alice", {"name": "Bob", "id": "bob-2"}, 12, {"DisplayName": "Cy", "value": "cy"}, None, "",
               {"title": "Dee"}, [1], True],
-     [("bob-2", "Bob"), ("cy", "Cy"), ("12", "12"), ("Alice", "Alice"), ("Dee", "Dee"), ("nobody", "nobody"),
-      (None, "")]),
+     [("bob-2", "Bob", 25), ("cy", "Cy", 75), ("12", "12", 50), ("Alice", "Alice", 0), ("Dee", "Dee", 100),
+      ("nobody", "nobody", 0), (None, "", 0), ({"value": "bob-2", "label": "Robert"}, "Bob", 25),
+      ({"value": "nobody", "label": "Nobody"}, "nobody", 0)]),
     (POSE, ["Sit", {"name": "Dance", "id": 7}, {"label": "Jump", "index": "9"}, {"name": "Float", "id": 2.5}, None,
             "Wave"],
-     [(0, "Sit"), (7, "Dance"), (9, "Jump"), (3, "Float"), (5, "Wave"), (1, "1"), (None, "")]),
+     [(0, "Sit", 0), (7, "Dance", 25), (9, "Jump", 50), (3, "Float", 75), (5, "Wave", 100), (1, "1", 0),
+      (None, "", 0)]),
 ]
 
 
@@ -246,16 +256,17 @@ def test_the_strip_names_the_element_whose_value_is_stored(dials):
         dials.messages.wait(1)
         dials.commands(1)
         dials.notify_list(action, items)
-        dials.expect([shown(action, action, "")])
+        dials.expect([shown(action, action, "", 0)])
     for action, _, cases in CURRENT_ITEMS:
-        for value, text in cases:
-            settings = {} if value is None else {"value": value}
+        for value, text, at in cases:
+            settings = {} if value is None else value if isinstance(value, dict) else {"value": value}
             dials.send(instance_event("didReceiveSettings", action, action, settings))
-            dials.expect([shown(action, action, text)])
+            dials.expect([shown(action, action, text, at)])
 
 
 AVATARS = [{"name": "Fox", "id": "fox"}, None, "Owl", {"name": "Cat", "id": "cat"}]  # three usable
 AVATAR_TEXT = {"fox": "Fox", "Owl": "Owl", "cat": "Cat"}
+AVATAR_AT = {"fox": 0, "Owl": 50, "cat": 100}
 INT32_MIN, INT32_MAX = -(2**31), 2**31 - 1
 
 # (stored value, ticks, value landed on)
@@ -280,8 +291,8 @@ def test_turning_moves_through_the_list_with_wrap_around_and_sends_no_command(di
     for index, (value, ticks, landed) in enumerate(TURNS):
         dials.turn(AVATAR, f"dial{index}", ticks, pressed=index % 2 == 1, settings={"value": "ignored"})
         kept = {"kept": {"other": [1]}} if value is None else {"kept": "yes"}
-        dials.expect([stored(f"dial{index}", dict(kept, value=landed)),
-                      shown(f"dial{index}", AVATAR, AVATAR_TEXT[landed])])
+        dials.expect([stored(f"dial{index}", dict(kept, value=landed, label=AVATAR_TEXT[landed])),
+                      shown(f"dial{index}", AVATAR, AVATAR_TEXT[landed], AVATAR_AT[landed])])
     dials.expect_no_command()
 
 
@@ -295,10 +306,10 @@ def test_a_fast_turn_is_answered_tick_by_tick_in_order_and_a_push_applies_the_it
     for _ in range(7):
         dials.turn(POSE, "pose", 1)
     dials.turn(POSE, "pose", -2, pressed=True)
-    walk = [(0, "Sit"), (2, "Stand"), (7, "Dance")] * 2 + [(0, "Sit"), (2, "Stand")]
+    walk = [(0, "Sit", 0), (2, "Stand", 50), (7, "Dance", 100)] * 2 + [(0, "Sit", 0), (2, "Stand", 50)]
     expected = []
-    for value, text in walk:
-        expected += [stored("pose", {"value": value}), feedback("pose", value=text)]
+    for value, text, at in walk:
+        expected += [stored("pose", {"value": value, "label": text}), feedback("pose", value=text, indicator=at)]
     dials.expect(expected)
     dials.send(dial_press("dialDown", POSE, "pose", {"value": 2}))
     dials.send(dial_press("dialUp", POSE, "pose", {"value": 2}))
@@ -326,13 +337,13 @@ def test_the_icon_is_the_elements_small_readable_png_else_the_actions_picture(di
     dials.commands(1)
     dials.notify_list(AVATAR, items)
     dials.messages.wait(1)
-    for item in items:
+    for position, item in enumerate(items):
         dials.turn(AVATAR, "dial", 1)
         # Never the previous item's thumbnail: the action's own picture instead.
         readable = item["id"] in ("fox", "owl")
         icon = png_url(item["thumbnail"]) if readable else "images/encoders/changeavatar.png"
-        shown = {"value": item["name"], "icon": icon}
-        dials.expect([stored("dial", {"value": item["id"]}), feedback("dial", **shown)])
+        shown = {"value": item["name"], "icon": icon, "indicator": 25 * position}
+        dials.expect([stored("dial", {"value": item["id"], "label": item["name"]}), feedback("dial", **shown)])
 
 
 def test_turning_without_a_list_asks_for_it_and_broadcast_and_calibrate_ignore_turning(dials):
@@ -354,7 +365,7 @@ def test_turning_without_a_list_asks_for_it_and_broadcast_and_calibrate_ignore_t
 
 def test_pushing_and_tapping_send_what_a_key_release_sends_and_dial_down_nothing(dials):
     for index, (action, settings, _, _) in enumerate(KEY_RELEASES):
-        dials.encoder(action, f"dial{index}", settings)
+        dials.encoder(action, f"dial{index}", dict(settings, label="only shown"))  # the command takes "value"
         appear(dials.host, action, f"key{index}", settings)
     dials.messages.wait(len(KEY_RELEASES))
     dials.commands(len(LISTS))
@@ -416,7 +427,7 @@ def test_keys_appear_as_before_whatever_controller_they_name(dials, tmp_path):
     dials.expect([feedback("dial", title="Quick Slot", value="5")])
     dials.expect_kinds([0x8000D])
     dials.notify_list(QUICKSLOT, ["5", "6"])
-    dials.expect([shown("dial", QUICKSLOT, "5")])
+    dials.expect([shown("dial", QUICKSLOT, "5", 0)])
     dials.send(instance_event("didReceiveSettings", QUICKSLOT, "key1", dict(settings, value="6"), controller=KEYPAD))
     dials.expect([{"event": "setImage", "context": "key1", "payload": key_image}])
 
@@ -462,10 +473,10 @@ def test_bad_dial_events_are_ignored_and_the_session_goes_on(dials):
     dials.messages.wait(2)
     dials.commands(2)
     dials.notify_list(AVATAR, AVATARS)
-    dials.expect([shown("dial", AVATAR, "Fox")])
+    dials.expect([shown("dial", AVATAR, "Fox", 0)])
     for what, message in BAD_DIAL_EVENTS:
         dials.send(message)
         dials.expect_nothing_more(f"{what}: a message was sent")
         dials.expect_no_command(f"{what}: a command was sent")
     dials.turn(AVATAR, "dial", 1)
-    dials.expect([stored("dial", {"value": "Owl"}), shown("dial", AVATAR, "Owl")])
+    dials.expect([stored("dial", {"value": "Owl", "label": "Owl"}), shown("dial", AVATAR, "Owl", 50)])

@@ -13,7 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <fstream>
+#include <functional>
+#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -83,14 +86,23 @@ TEST_F(Dial, AppearingDialShowsItsActionsNameAndStoredValueAndAsksForItsList) {
     }
     EXPECT_TRUE(plugin.Store().Find("d", std::string(action.identifier)).IsEncoder());
   }
-  AppearOnDial(Action::Emote, "without-value");
-  AppearOnDial(Action::Emote, "odd-value", R"({"value":{"x":1}})");
-  AppearOnDial(Action::Emote, "fraction", R"({"value":0.1})");
-  const auto sent = TakeMessages();
-  ASSERT_EQ(sent.size(), 3u);
-  EXPECT_EQ(sent[0]["payload"]["value"], "");
-  EXPECT_EQ(sent[1]["payload"]["value"], "");
-  EXPECT_EQ(sent[2]["payload"]["value"], "0.1");
+  // Without a list, the stored label names the entry when it is a text.
+  const std::pair<std::string, std::string> stored[] = {
+      {"{}", ""},
+      {R"({"value":{"x":1}})", ""},
+      {R"({"value":0.1})", "0.1"},
+      {R"({"value":"bob-2","label":"Bob"})", "Bob"},
+      {R"({"label":"Bob"})", "Bob"},
+      {R"({"value":3,"label":""})", "3"},
+      {R"({"value":3,"label":7})", "3"},
+      {R"({"value":3,"label":{"text":"Sit"}})", "3"},
+  };
+  for (const auto &[settings, shown] : stored) {
+    SCOPED_TRACE(settings);
+    AppearOnDial(Action::Emote, "e", settings);
+    EXPECT_EQ(TakeMessages().at(0)["payload"]["value"], shown);
+    Event("willDisappear", Action::Emote, "e");
+  }
 }
 
 TEST_F(Dial, StripTextsComeFromTheLocalizerWithEnglishFallback) {
@@ -131,12 +143,15 @@ TEST_F(Dial, ListIsKeptAndEveryDialOfItsActionNamesItsItem) {
   EXPECT_EQ(sent[0]["payload"], Parse(kAvatars));
   std::set<std::string> shown;
   for (std::size_t i = 1; i < sent.size(); ++i) {
-    shown.insert(sent[i]["context"].asString() + "=" + sent[i]["payload"]["value"].asString());
+    const Json::Value &payload = sent[i]["payload"];
+    shown.insert(sent[i]["context"].asString() + "=" + payload["value"].asString() + " at " +
+                 payload["indicator"].asString());
     // The thumbnails under C:\z cannot be read here: the action's own picture.
-    EXPECT_EQ(sent[i]["payload"]["icon"], "images/encoders/changeavatar.png");
-    EXPECT_EQ(sent[i]["payload"].size(), 2u);
+    EXPECT_EQ(payload["icon"], "images/encoders/changeavatar.png");
+    EXPECT_EQ(payload.size(), 3u);
   }
-  EXPECT_EQ(shown, (std::set<std::string>{"bob=Bob", "gone=Dave", "none="}));
+  // An entry stands where it is in the list; a value that no entry has at 0.
+  EXPECT_EQ(shown, (std::set<std::string>{"bob=Bob at 50", "gone=Dave at 0", "none= at 0"}));
 
   // The kept list names the item from then on: on appearing and on new settings.
   AppearOnDial(Action::ChangeAvatar, "carol", R"({"value":"Carol"})");
@@ -146,9 +161,9 @@ TEST_F(Dial, ListIsKeptAndEveryDialOfItsActionNamesItsItem) {
   ASSERT_EQ(later.size(), 2u);
   ExpectFeedback(later[0], "carol",
                  R"({"icon":"images/encoders/changeavatar.png","title":"Change Avatar",)"
-                 R"("value":"Carol"})");
+                 R"("value":"Carol","indicator":100})");
   ExpectFeedback(later[1], "none",
-                 R"({"icon":"images/encoders/changeavatar.png","value":"Alice"})");
+                 R"({"icon":"images/encoders/changeavatar.png","value":"Alice","indicator":0})");
 
   // A list that fails its checks is neither forwarded nor kept.
   List(Action::ChangeAvatar, R"({"listType":"avatar","itemList":["Zed"]})");
@@ -158,19 +173,20 @@ TEST_F(Dial, ListIsKeptAndEveryDialOfItsActionNamesItsItem) {
 }
 
 TEST_F(Dial, TurningMovesThroughTheListWithWrapAroundAndStoresTheValue) {
-  AppearOnDial(Action::ChangeAvatar, "d", R"({"image":"k.png","other":[1]})");
+  AppearOnDial(Action::ChangeAvatar, "d", R"({"image":"k.png","other":[1],"label":"old"})");
   List(Action::ChangeAvatar, kAvatars); // Alice, Bob (bob-2), Carol
   TakeMessages();
   TakeCommands();
-  const std::pair<std::string, std::pair<std::string, std::string>> turns[] = {
-      {"1", {"Alice", "Alice"}},
-      {"1", {"bob-2", "Bob"}},
-      {"5", {"Alice", "Alice"}},
-      {"-1", {"Carol", "Carol"}},
-      {"-7", {"bob-2", "Bob"}},
-      {"2147483647", {"Carol", "Carol"}},
-      {"-2147483648", {"Alice", "Alice"}},
-      {"3.0", {"Alice", "Alice"}},
+  struct Landed {
+    std::string value;
+    std::string text;
+    std::string indicator;
+  };
+  const std::pair<std::string, Landed> turns[] = {
+      {"1", {"Alice", "Alice", "0"}},           {"1", {"bob-2", "Bob", "50"}},
+      {"5", {"Alice", "Alice", "0"}},           {"-1", {"Carol", "Carol", "100"}},
+      {"-7", {"bob-2", "Bob", "50"}},           {"2147483647", {"Carol", "Carol", "100"}},
+      {"-2147483648", {"Alice", "Alice", "0"}}, {"3.0", {"Alice", "Alice", "0"}},
   };
   for (const auto &[ticks, expected] : turns) {
     SCOPED_TRACE(ticks);
@@ -179,14 +195,14 @@ TEST_F(Dial, TurningMovesThroughTheListWithWrapAroundAndStoresTheValue) {
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0]["event"].asString(), "setSettings");
     EXPECT_EQ(sent[0]["context"].asString(), "d");
-    const Json::Value settings =
-        Parse(R"({"image":"k.png","other":[1],"value":")" + expected.first + R"("})");
+    const Json::Value settings = Parse(R"({"image":"k.png","other":[1],"value":")" +
+                                       expected.value + R"(","label":")" + expected.text + R"("})");
     EXPECT_EQ(sent[0]["payload"], settings);
     EXPECT_EQ(Stored(Action::ChangeAvatar, "d"), settings);
     // The thumbnails under C:\z cannot be read here: the action's own picture.
     ExpectFeedback(sent[1], "d",
-                   R"({"icon":"images/encoders/changeavatar.png","value":")" + expected.second +
-                       R"("})");
+                   R"({"icon":"images/encoders/changeavatar.png","value":")" + expected.text +
+                       R"(","indicator":)" + expected.indicator + "}");
   }
   EXPECT_TRUE(TakeCommands().empty()) << "turning sends no command";
 }
@@ -202,6 +218,34 @@ TEST_F(Dial, FirstTurnFromNoCurrentItemLandsByItsDirection) {
     Turn(Action::Pose, "p", ticks);
     EXPECT_EQ(TakeMessages().at(0)["payload"]["value"], Parse(value)) << "a number, as stored";
     Event("willDisappear", Action::Pose, "p");
+  }
+}
+
+// 0 at the first entry, 100 at the last, in proportion between, rounded to
+// the nearest whole number.
+TEST_F(Dial, TheIndicatorStandsWhereTheEntryIsInItsList) {
+  struct Case {
+    std::size_t size;
+    std::size_t position;
+    int indicator;
+  };
+  const Case cases[] = {{1, 0, 0},   {2, 0, 0},      {2, 1, 100},    {3, 1, 50},
+                        {7, 1, 17},  {7, 4, 67},     {200, 1, 1},    {200, 2, 1},
+                        {200, 3, 2}, {200, 100, 50}, {200, 198, 99}, {200, 199, 100}};
+  AppearOnDial(Action::Emote, "e");
+  for (const Case &entry : cases) {
+    SCOPED_TRACE(std::to_string(entry.position) + " of " + std::to_string(entry.size));
+    std::string items;
+    for (std::size_t i = 0; i < entry.size; ++i) {
+      items += (i == 0 ? "\"" : ",\"") + std::to_string(i) + "\"";
+    }
+    List(Action::Emote, R"({"listType":"emote","imagePath":"C:\\e","itemList":[)" + items + "]}");
+    Event("didReceiveSettings", Action::Emote, "e",
+          R"({"controller":"Encoder","settings":{"value":")" + std::to_string(entry.position) +
+              R"("}})");
+    const Json::Value shown = TakeMessages().back()["payload"];
+    EXPECT_EQ(shown["value"], std::to_string(entry.position));
+    EXPECT_EQ(shown["indicator"], entry.indicator);
   }
 }
 
@@ -281,7 +325,8 @@ TEST_F(Dial, PushAndTapSendWhatAKeyReleaseSends) {
   for (const KeyAction &action : kKeyActions) {
     SCOPED_TRACE(action.identifier);
     AppearOnKey(action.identifier, "key", R"({"value":7})");
-    AppearOnDial(action.identifier, "dial", R"({"value":7})");
+    // The label is only for showing: the command comes from "value".
+    AppearOnDial(action.identifier, "dial", R"({"value":7,"label":"Seven"})");
     TakeCommands();
     Event("keyUp", action.identifier, "key");
     Event("dialUp", action.identifier, "dial", R"({"settings":{"value":1}})");
@@ -409,7 +454,73 @@ TEST_F(Dial, NotificationsAndDialEventsMayComeFromTwoThreads) {
   }
   notifications.join();
   Turn(Action::Emote, "e", "1");
-  EXPECT_EQ(Stored(Action::Emote, "e"), Parse(R"({"value":"c"})"));
+  EXPECT_EQ(Stored(Action::Emote, "e"), Parse(R"({"value":"c","label":"c"})"));
+}
+
+// Holds the first frame that a thread other than the test's sends, at the
+// point where it would leave, until the test releases it.
+class FrameGate {
+public:
+  void AtSend() {
+    std::unique_lock<std::mutex> lock(mMutex);
+    if (std::this_thread::get_id() == mTestThread || mHeld) {
+      return;
+    }
+    mHeld = true;
+    mChanged.notify_all();
+    mChanged.wait(lock, [this] { return mReleased; });
+  }
+  void WaitUntilHeld() {
+    std::unique_lock<std::mutex> lock(mMutex);
+    mChanged.wait(lock, [this] { return mHeld; });
+  }
+  void Release() {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    mReleased = true;
+    mChanged.notify_all();
+  }
+
+private:
+  const std::thread::id mTestThread = std::this_thread::get_id();
+  std::mutex mMutex;
+  std::condition_variable mChanged;
+  bool mHeld = false;
+  bool mReleased = false;
+};
+
+// A list arrives on the main thread while the session worker turns the dial;
+// the first frame of one side is held where it would leave while the other
+// side runs to its end. Whichever side is held, the strip's last frame names
+// the entry of the dial's last settings, as the latest list names it.
+TEST_F(Dial, WhenAListMeetsATurnTheStripsLastFrameNamesTheEntryOfItsLastSettings) {
+  const char before[] = R"({"listType":"emote","imagePath":"C:\\e",)"
+                        R"("itemList":["a",{"name":"Bee","id":"b"}]})";
+  const char after[] = R"({"listType":"emote","imagePath":"C:\\e",)"
+                       R"("itemList":["a",{"name":"Bea","id":"b"}]})";
+  const std::function<void()> list = [&] { List(Action::Emote, after); };
+  const std::function<void()> turn = [this] { Turn(Action::Emote, "e", "1"); };
+  for (const bool holdTheList : {true, false}) {
+    SCOPED_TRACE(holdTheList ? "the list's frame held" : "the turn's frame held");
+    AppearOnDial(Action::Emote, "e", R"({"value":"a"})");
+    List(Action::Emote, before);
+    TakeMessages();
+    FrameGate gate;
+    session.beforeRecording = [&gate](const std::string &) { gate.AtSend(); };
+    std::thread heldSide(holdTheList ? list : turn);
+    gate.WaitUntilHeld();
+    (holdTheList ? turn : list)();
+    gate.Release();
+    heldSide.join();
+    session.beforeRecording = nullptr;
+    Json::Value settings;
+    Json::Value shown;
+    for (const Json::Value &message : TakeMessages()) {
+      (message["event"] == "setSettings" ? settings : shown) = message["payload"];
+    }
+    EXPECT_EQ(settings["value"], "b");
+    EXPECT_EQ(shown["value"], "Bea");
+    Event("willDisappear", Action::Emote, "e");
+  }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <json/json.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,9 +17,17 @@
 
 class RecordingSession : public ESDSession {
 public:
+  // Called on the sending thread with each text before it is recorded, where
+  // it would leave for the Stream Deck application: a test's seam. Set before
+  // any other thread sends.
+  std::function<void(const std::string &)> beforeRecording;
+
   void Run() override {}
   void Close() override {}
   void Send(std::string text) override {
+    if (beforeRecording) {
+      beforeRecording(text);
+    }
     const std::lock_guard<std::mutex> lock(mMutex);
     mSent.push_back(std::move(text));
   }

@@ -4,7 +4,7 @@
 //
 // usage: zorvane-action-table OUTPUT.json
 #include "desktop/key_actions.h"
-#include "plugin/zorvane_plugin.h"
+#include "plugin/dial_strip.h"
 
 #include <json/json.h>
 
@@ -37,6 +37,12 @@ Json::Value RowAsJson(const KeyAction &action) {
   row["listType"] = action.HasList() ? Json::Value(action.listType) : Json::Value();
   row["listItemsHaveImagePath"] = action.listItemsHaveImagePath;
   row["dialIcon"] = DialIconFile(action);
+  row["dialTurns"] = action.dial.turns;
+  Json::Value &texts = row["dialTexts"] = Json::Value(Json::arrayValue);
+  if (action.dial.ShowsState()) {
+    texts.append(std::string(action.dial.onText));
+    texts.append(std::string(action.dial.offText));
+  }
   return row;
 }
 

@@ -3,7 +3,10 @@
 #include "options.h"
 #include "session.h"
 
+#include "plugin/dial_strip.h"
+
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -176,10 +179,14 @@ struct DialList {
       item["value"] = value;
       item["image"] = value + ".png";
       settings.emplace_back(Json::objectValue)["value"] = value;
+      settings.back()["label"] = name;
       chosen.push_back(ToPluginText("setSettings", kDialContext, settings.back()));
       Json::Value feedback(Json::objectValue);
       feedback["value"] = name;
       feedback["icon"] = PngDataUrl(thumbnail);
+      // Where the item stands: 0 at the first, 100 at the last, rounded.
+      feedback["indicator"] =
+          static_cast<int>(std::lround(100.0 * static_cast<double>(i) / (kDialItems - 1)));
       shown.push_back(ToPluginText("setFeedback", kDialContext, feedback));
     }
     notification = CompactJson(document);
@@ -189,18 +196,10 @@ struct DialList {
     appeared = ToPluginText("setFeedback", kDialContext, feedback);
     feedback.removeMember("title");
     feedback["icon"] = "images/encoders/changeavatar.png"; // the action's own picture
+    feedback["indicator"] = 0;                             // no item chosen yet
     listed = ToPluginText("setFeedback", kDialContext, feedback);
   }
 };
-
-// The list position that a turn of `ticks` lands on from `current` (-1: no
-// item chosen yet), wrapping around: from none, a turn forward lands on item
-// ticks - 1 and one back on item n + ticks.
-std::size_t TurnedTo(long long current, int ticks, std::size_t n) {
-  const auto size = static_cast<long long>(n);
-  const long long position = current >= 0 ? current + ticks : ticks > 0 ? ticks - 1 : size + ticks;
-  return static_cast<std::size_t>((position % size + size) % size);
-}
 
 void MeasureStartUp(BenchSession &session, std::vector<Figure> &figures) {
   const Memory memory = ReadMemory(session.plugin.Pid());
@@ -394,17 +393,17 @@ void MeasureDialTurns(BenchSession &session, const Options &options, const std::
   std::vector<std::string> turns;
   std::vector<const std::string *> replies;
   std::uint64_t bytes = 0;
-  long long current = -1;
+  std::int64_t current = -1;
   for (std::size_t i = 0; i < count; ++i) {
     const Json::Value settings = current < 0 ? Json::Value(Json::objectValue)
                                              : list.settings[static_cast<std::size_t>(current)];
     const int ticks = kTicks[i % (sizeof kTicks / sizeof kTicks[0])];
     turns.push_back(DialEvent("dialRotate", action, kDialContext, kDialPosition, settings, ticks));
-    const std::size_t chosen = TurnedTo(current, ticks, kDialItems);
+    const std::size_t chosen = TurnedPosition(current, ticks, kDialItems);
     replies.push_back(&list.chosen[chosen]);
     replies.push_back(&list.shown[chosen]);
     bytes += list.chosen[chosen].size() + list.shown[chosen].size();
-    current = static_cast<long long>(chosen);
+    current = static_cast<std::int64_t>(chosen);
   }
   session.replies.Expect(std::move(replies));
   const ProcessSample before = SampleThreads(session.plugin.Pid());

@@ -36,7 +36,7 @@ from dataclasses import dataclass
 from desktop_standin import DesktopStandIn, command_value
 from support.png import png_file
 
-from .dials import dial_press, dial_rotate, instance_event, strip_text
+from .dials import dial_press, dial_rotate, encoder_layout, instance_event, strip_text
 from .host import StreamDeckHost, plugin_environment, runs_under_wine
 from .strip_picture import strip_png
 from .styled import registration_text
@@ -81,6 +81,8 @@ EMOTE_LIST_DOCUMENT = {
 AVATARS = [("fox", "Fox Ember", (0xE0, 0x70, 0x20)), ("owl", "Owl Nightwatch", (0x8B, 0x5A, 0x2B)),
            ("cat", "Cat Whiskers", (0x90, 0x90, 0x98))]
 AVATAR_NAMES = {value: name for value, name, _ in AVATARS}
+# Where each avatar stands in the list, as the strip's indicator shows it: 0 at the first, 100 at the last.
+AVATAR_INDICATORS = {value: 100 * index // (len(AVATARS) - 1) for index, (value, _, _) in enumerate(AVATARS)}
 
 
 @dataclass(frozen=True)
@@ -267,7 +269,8 @@ class Demo:
         )
 
         self.notify(AVATAR_LIST, self.avatar_list, "avatar list")
-        self.expect_messages([self.feedback(value=AVATAR_NAMES["fox"], icon=self.avatar_icons["fox"])],
+        self.expect_messages([self.feedback(value=AVATAR_NAMES["fox"], icon=self.avatar_icons["fox"],
+                                            indicator=AVATAR_INDICATORS["fox"])],
                              "the strip naming the stored avatar beside its thumbnail")
         names = ", ".join(AVATAR_NAMES.values())
         self.step(
@@ -281,15 +284,17 @@ class Demo:
             settings = self.host.instances.settings.get(dial.context, dial.settings)
             self.host.send_json(dial_rotate(dial.action, dial.context, settings, ticks, column=dial.column))
             self.expect_messages(
-                [{"event": "setSettings", "context": dial.context, "payload": {"value": avatar}},
-                 self.feedback(value=AVATAR_NAMES[avatar], icon=self.avatar_icons[avatar])],
+                [{"event": "setSettings", "context": dial.context,
+                  "payload": {"value": avatar, "label": AVATAR_NAMES[avatar]}},
+                 self.feedback(value=AVATAR_NAMES[avatar], icon=self.avatar_icons[avatar],
+                               indicator=AVATAR_INDICATORS[avatar])],
                 f'the dial storing "{avatar}" and its strip naming it')
-            self.step(f'The dial turns {how}; the plug-in stores "{avatar}" (setSettings) and the strip shows'
-                      f" {self.strip()}.")
+            self.step(f'The dial turns {how}; the plug-in stores "{avatar}" labelled "{AVATAR_NAMES[avatar]}"'
+                      f" (setSettings) and the strip shows {self.strip()}.")
 
         if self.strip_picture:
             with open(self.strip_picture, "wb") as picture:
-                picture.write(strip_png(self.host.instances.strips[dial.context]))
+                picture.write(strip_png(self.host.instances.strips[dial.context], encoder_layout(dial.action)))
             self.say(f"    (the strip drawn into {self.strip_picture})")
 
     def dial_is_pushed(self) -> None:

@@ -7,15 +7,18 @@ here (willAppear, willDisappear and didReceiveSettings carry "controller":
 keeps what the plug-in answers: the strip's layout items that setFeedback
 fills in (items not named keep what they showed) and the settings that
 setSettings stores for the instance. ``Instances`` replays the plug-in's
-frames to that state, and ``strip_text`` draws one strip as a line of text.
+frames to that state, ``strip_text`` draws one strip as a line of text, and
+``encoder_layout`` names the layout the strip is drawn in.
 """
 
 from __future__ import annotations
 
 import json
+from pathlib import Path
 from typing import Iterable, Optional
 
 KEYPAD, ENCODER = "Keypad", "Encoder"
+MANIFEST = Path(__file__).resolve().parents[2] / "com.brimcove.zorvaneplugin.sdPlugin" / "manifest.json"
 DEVICE = "DEVICE2"  # the Stream Deck + of the stand-in's -info, four dials under its strip
 
 
@@ -37,6 +40,14 @@ def instance_event(name: str, action: str, context: str, settings: dict, control
     if controller != ENCODER:
         payload["state"] = 0
     return event(name, action, context, payload)
+
+
+def encoder_layout(action: str, manifest: Path = MANIFEST) -> str:
+    """The layout that the plug-in's manifest gives the action's dial, as the
+    Stream Deck application reads it when the action appears on a dial."""
+    with open(manifest, encoding="utf-8") as file:
+        actions = json.load(file)["Actions"]
+    return next(entry["Encoder"]["layout"] for entry in actions if entry["UUID"] == action)
 
 
 def dial_payload(settings: dict, column: int = 0) -> dict:
@@ -97,10 +108,12 @@ class Instances:
 
 
 def strip_text(items: dict) -> str:
-    """One strip of the built-in layout $A1 as a line: [title | value], and
-    the icon when there is one: the size of a data URL, or the file it names."""
+    """One strip of the built-in layout $A1 or $B1 as a line: [title | value],
+    [title | value | indicator %] once an indicator is set, and the icon when
+    there is one: the size of a data URL, or the file it names."""
     title, value = items.get("title", ""), items.get("value", "")
-    text = f"[{_shown(title)} | {_shown(value)}]"
+    indicator = f" | {_shown(items['indicator'])} %" if "indicator" in items else ""
+    text = f"[{_shown(title)} | {_shown(value)}{indicator}]"
     icon = items.get("icon")
     if isinstance(icon, str) and icon.startswith("data:"):
         text += f" and an icon ({len(icon)} characters of PNG data URL)"

@@ -1,13 +1,15 @@
 """A picture of one dial's part of the touch strip, as a PNG file.
 
 The part of the strip above one dial is 200 x 100 pixels, drawn here twice
-as large. Laid out the way the built-in layout $A1 arranges it: the "title"
-item small at the top, the "value" item below it in a 5 x 7 pixel font with
-each font pixel 2 x 2 (1 x 1 when the text would not fit), light on dark, and
-the "icon" item (a PNG data URL) at the left, scaled into 48 x 48 pixels; an
-icon that cannot be read here (not 8-bit RGB or RGBA, or interlaced) is drawn
-as an empty frame. Characters the font lacks are drawn as a hollow box. Only
-the standard library is used.
+as large. Laid out the way the built-in layouts $A1 and $B1 arrange it: the
+"title" item small at the top, the "value" item below it in a 5 x 7 pixel
+font with each font pixel 2 x 2 (1 x 1 when the text would not fit), light on
+dark, and the "icon" item (a PNG data URL) at the left, scaled into 48 x 48
+pixels; an icon that cannot be read here (not 8-bit RGB or RGBA, or
+interlaced) is drawn as an empty frame. Characters the font lacks are drawn
+as a hollow box. $B1 also has the "indicator" item: a bar under the value,
+filled from the left to the item's value (0 to 100; empty until one is set).
+Only the standard library is used.
 """
 
 import base64
@@ -16,6 +18,7 @@ import zlib
 
 WIDTH, HEIGHT = 200, 100
 BACKGROUND, TITLE, VALUE, FRAME = (0x14, 0x14, 0x18), (0xB8, 0xB8, 0xC0), (0xFF, 0xFF, 0xFF), (0x50, 0x50, 0x58)
+BAR = (0x3C, 0x9A, 0xF0)  # the indicator's filled part
 ZOOM = 2  # picture pixels per strip pixel
 
 # Rows top to bottom, "#" lit; rows 7 and 8 are for descenders.
@@ -221,8 +224,19 @@ def fitted(text: str, width: int, scale: int) -> str:
     return text[:max(most - 3, 0)] + "..."
 
 
-def strip_png(items: dict) -> bytes:
-    """One dial's part of the strip showing the layout items ``items``."""
+def indicator_value(item) -> int:
+    """An "indicator" item's value, 0 to 100: a number, or an object with a
+    numeric "value"; 0 for anything else."""
+    if isinstance(item, dict):
+        item = item.get("value")
+    if isinstance(item, bool) or not isinstance(item, (int, float)):
+        return 0
+    return int(min(max(item, 0), 100))
+
+
+def strip_png(items: dict, layout: str = "$A1") -> bytes:
+    """One dial's part of the strip showing the layout items ``items`` in the
+    built-in ``layout``: "$A1", or "$B1" with its indicator."""
     canvas = Canvas(WIDTH, HEIGHT, BACKGROUND)
     title, value = (items.get(name, "") for name in ("title", "value"))
     title, value = (text if isinstance(text, str) else str(text) for text in (title, value))
@@ -239,6 +253,10 @@ def strip_png(items: dict) -> bytes:
     space = WIDTH - left - 8
     scale = 2 if text_width(value, 2) <= space else 1
     line = fitted(value, space, scale)
-    top = 60 - 7 * scale // 2
+    with_bar = layout == "$B1"
+    top = (50 if with_bar else 60) - 7 * scale // 2
     canvas.text(left + (space - text_width(line, scale)) // 2 if left == 8 else left, top, line, VALUE, scale)
+    if with_bar:
+        canvas.frame(left, 70, space, 12, FRAME)
+        canvas.fill(left + 1, 71, (space - 2) * indicator_value(items.get("indicator")) // 100, 10, BAR)
     return canvas.png()
