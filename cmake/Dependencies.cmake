@@ -36,6 +36,11 @@ if(WIN32)
   target_compile_definitions(zorvane_websocket INTERFACE
     ASIO_STANDALONE _WEBSOCKETPP_CPP11_THREAD_ _WIN32_WINNT=0x0A00 WIN32_LEAN_AND_MEAN NOMINMAX)
   target_link_libraries(zorvane_websocket INTERFACE ws2_32 mswsock)
+
+  # Pictures: the Windows Imaging Component, part of the system.
+  add_library(zorvane_pictures INTERFACE)
+  add_library(zorvane::pictures ALIAS zorvane_pictures)
+  target_link_libraries(zorvane_pictures INTERFACE windowscodecs ole32 uuid)
   return()
 endif()
 
@@ -51,3 +56,13 @@ add_library(zorvane_websocket INTERFACE)
 add_library(zorvane::websocket ALIAS zorvane_websocket)
 target_include_directories(zorvane_websocket SYSTEM INTERFACE ${WEBSOCKETPP_INCLUDE_DIR} ${ASIO_INCLUDE_DIR})
 target_compile_definitions(zorvane_websocket INTERFACE ASIO_STANDALONE)
+
+# Pictures: libpng, libjpeg-turbo, giflib and libwebp.
+find_package(PNG REQUIRED)
+find_package(JPEG REQUIRED)
+find_package(GIF REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(WEBP REQUIRED IMPORTED_TARGET libwebp)
+add_library(zorvane_pictures INTERFACE)
+add_library(zorvane::pictures ALIAS zorvane_pictures)
+target_link_libraries(zorvane_pictures INTERFACE PNG::PNG JPEG::JPEG GIF::GIF PkgConfig::WEBP)

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -112,6 +113,61 @@ private:
   bool mOpen = false;
   std::uint64_t mSize = 0;
 };
+
+// ------------------------------------------------------ pictures for a strip
+//
+// A thumbnail file made into a small PNG for a dial's touch strip. What reads
+// it differs: the Windows Imaging Component on Windows; libpng, libjpeg-turbo,
+// giflib and libwebp on POSIX (no BMP there). docs/dials.md says why.
+
+// What is refused before any pixel is decoded: a file larger than this, or a
+// picture whose header gives a side longer than kMaxPictureSide pixels.
+constexpr std::uint64_t kMaxPictureFileBytes = 32u << 20;
+constexpr std::uint32_t kMaxPictureSide = 8192;
+// The largest square a strip picture is made to fit.
+constexpr int kMaxStripPictureBox = 96;
+
+// Pixels, row after row from the top, four bytes each: red, green, blue and
+// alpha, not premultiplied.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> rgba;
+};
+
+// Decodes the picture file held in `bytes` (PNG, JPEG, GIF's first frame,
+// BMP and WebP where the platform reads them; the format is told by the
+// bytes, never by a name) and shrinks it by area averaging to fit a square of
+// `box` pixels, keeping its aspect ratio; a picture that already fits keeps
+// its size. Whatever cannot be decoded completely is refused: the result is
+// then false and `picture` empty. A `box` outside 1 to kMaxStripPictureBox,
+// a header beyond the bounds above or more bytes than kMaxPictureFileBytes
+// are refused before any pixel is decoded. One picture is held at a time,
+// and making it takes at most 40 MiB, the bytes included: a picture whose
+// decoding would take more is refused (Windows: one that would not fit whole,
+// 4 bytes a pixel or 8 for a 16-bit PNG, since the system's decoder may hold
+// it whole).
+//
+// Any thread may call it, several at once. Windows: the thread is in COM's
+// multithreaded apartment for the call unless it already has an apartment,
+// which is then used as it is; the thread leaves COM as it found it. A large
+// file takes a while (a 2,048 px photo: a quarter of a second, more under
+// Wine): never call it where a sender waits for an answer, such as a handler
+// of WM_COPYDATA.
+bool DecodePictureToFit(const std::string &bytes, int box, Picture &picture);
+
+// The picture as a PNG file (8 bits a sample; no alpha channel when every
+// pixel is opaque); empty for an empty picture or on failure.
+std::string EncodePng(const Picture &picture);
+
+// The picture file at `utf8Path`, decoded, fitted to `box` and encoded as a
+// PNG; empty when refused. Only a regular file is read (RegularFile: a pipe
+// never blocks the call), and one larger than kMaxPictureFileBytes is refused
+// without being read. The threads it may be called on: as DecodePictureToFit.
+std::string MakeStripPicture(const std::string &utf8Path, int box);
+
+// The same for a file's bytes already in memory.
+std::string MakeStripPictureFromBytes(const std::string &bytes, int box);
 
 // Settings the whole process keeps, made by the entry point before anything
 // else. On POSIX with glibc: memory that a burst of replies frees stays with

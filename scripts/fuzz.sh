@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the fuzz targets (inbound Stream Deck messages, desktop notifications,
-# the POSIX desktop link's header and framing) with libFuzzer under
-# AddressSanitizer and UndefinedBehaviorSanitizer, starting from the saved
+# thumbnail files, the POSIX desktop link's header and framing) with libFuzzer
+# under AddressSanitizer and UndefinedBehaviorSanitizer, starting from the saved
 # inputs in tests/fuzz/corpus/. New interesting inputs go to
 # build-fuzz/corpus/; copy the ones worth keeping into tests/fuzz/corpus/,
 # where every test run replays them. A crash leaves its input in
@@ -13,7 +13,7 @@
 set -euo pipefail
 
 repo_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-targets=(inbound_message notification link_frame)
+targets=(inbound_message notification picture link_frame)
 limit=(-max_total_time="${1:-60}")
 parallel=0
 if [[ "${1:-}" == "--runs" ]]; then
@@ -30,11 +30,23 @@ cmake --build --preset fuzz --target "${targets[@]/%/_fuzz}"
 
 # Longest input per target. An inbound input is several events, one a line;
 # a kilobyte holds a few of them (a key appears, then is pressed or changed),
-# and longer inputs only slow every run down.
+# and longer inputs only slow every run down. A picture input is a box byte
+# and a whole file: the saved ones are up to a kilobyte, and more room lets a
+# header that claims a large picture bring data for much of it.
 max_len() {
   case "$1" in
     inbound_message) echo 1024 ;;
+    picture) echo 16384 ;;
     *) echo 4096 ;;
+  esac
+}
+
+# Making a picture may take 48 MiB: for that target one allocation above it is
+# a finding.
+malloc_limit() {
+  case "$1" in
+    picture) echo 48 ;;
+    *) echo 2048 ;;
   esac
 }
 
@@ -48,7 +60,7 @@ fuzz() {
   local target=$1
   mkdir -p "$repo_dir/build-fuzz/corpus/$target" "$repo_dir/build-fuzz/findings/$target"
   "$repo_dir/build-fuzz/tests/${target}_fuzz" "${limit[@]}" -max_len="$(max_len "$target")" \
-    -rss_limit_mb=8192 -malloc_limit_mb=2048 \
+    -rss_limit_mb=8192 -malloc_limit_mb="$(malloc_limit "$target")" \
     -artifact_prefix="$repo_dir/build-fuzz/findings/$target/" \
     "$repo_dir/build-fuzz/corpus/$target" "$repo_dir/tests/fuzz/corpus/$target" \
     >"$repo_dir/build-fuzz/$target.log" 2>&1

@@ -4,6 +4,7 @@
 // folder: win32_*.cpp for Windows, the rest for POSIX.
 #include "platform/platform.h"
 #include "support/copy_data_record.h"
+#include "support/temporary_folder.h"
 #include "tools/support/window_thread.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -19,6 +21,7 @@
 
 #ifdef _WIN32
 #include <process.h>
+#include <wincodec.h>
 #include <windows.h>
 #else
 #include <sys/stat.h>
@@ -413,6 +416,171 @@ TEST_F(Contract, PipeDeviceFolderAndMissingFileAreRefusedAtOnce) {
 #endif
   EXPECT_FALSE(platform::RegularFile(UniqueTitle("missing") + ".png").IsOpen());
   EXPECT_FALSE(platform::RegularFile("").IsOpen());
+}
+
+// ------------------------------------------------------------ strip pictures
+
+struct Rgba {
+  int red, green, blue, alpha;
+};
+
+constexpr Rgba kRed{255, 0, 0, 255};
+constexpr Rgba kBlue{0, 0, 255, 255};
+constexpr Rgba kBlack{0, 0, 0, 255};
+constexpr Rgba kWhite{255, 255, 255, 255};
+constexpr Rgba kGrey{128, 128, 128, 255};
+constexpr Rgba kClear{0, 0, 0, 0};
+
+// A file of tests/platform/pictures/ (make_pictures.py says what each holds),
+// made into a strip picture fitting `box`: refused, or a PNG of the size
+// given, with the colours given a quarter and three quarters across its
+// middle row, each channel within `tolerance`.
+struct PictureCase {
+  const char *file;
+  int box;
+  bool made;
+  int width = 0;
+  int height = 0;
+  Rgba left{};
+  Rgba right{};
+  int tolerance = 0;
+};
+
+#ifdef _WIN32
+// Whether the system has a WebP decoder: Windows 10 and 11 usually do, Wine
+// 8 does not.
+bool ReadsWebP() {
+  const HRESULT entered = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  IWICImagingFactory *factory = nullptr;
+  IWICBitmapDecoder *decoder = nullptr;
+  if (SUCCEEDED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_PPV_ARGS(&factory)))) {
+    factory->CreateDecoder(GUID_ContainerFormatWebp, nullptr, &decoder);
+    factory->Release();
+  }
+  const bool reads = decoder != nullptr;
+  if (reads) {
+    decoder->Release();
+  }
+  if (SUCCEEDED(entered)) {
+    ::CoUninitialize();
+  }
+  return reads;
+}
+constexpr bool kReadsBmp = true;
+// The system's decoder may hold a whole frame, which must then fit the bound.
+constexpr bool kStreamsLargeFrames = false;
+#else
+bool ReadsWebP() { return true; }
+constexpr bool kReadsBmp = false; // no BMP decoder on POSIX
+constexpr bool kStreamsLargeFrames = true;
+#endif
+constexpr int kLossy = 32;
+
+std::vector<PictureCase> PictureCases() {
+  const bool webp = ReadsWebP();
+  return {
+      {"png_rgb.png", 48, true, 48, 24, kRed, kBlue},
+      {"png_rgb.png", 96, true, 96, 48, kRed, kBlue},
+      {"png_rgb.png", 1, true, 1, 1, {128, 0, 128, 255}, {128, 0, 128, 255}, 1},
+      {"png_rgb.png", 0, false},
+      {"png_rgb.png", 97, false},
+      {"png_palette_transparent.png", 48, true, 24, 48, kRed, kClear},
+      {"png_grey_1bit.png", 48, true, 48, 48, kBlack, kWhite},
+      {"png_rgba_16bit.png", 16, true, 16, 8, kRed, {0, 0, 255, 128}, 1},
+      {"png_interlaced.png", 48, true, 24, 48, kRed, kBlue},
+      {"png_stripes.png", 48, true, 48, 24, kGrey, kGrey, 12},
+      {"png_small.png", 48, true, 16, 8, kRed, kBlue},
+      {"png_8192_wide.png", 48, true, 48, 1, kRed, kBlue},
+      {"png_8193_wide.png", 48, false},
+      {"png_claims_60000.png", 48, false},
+      {"png_8192x1536_1bit.png", 48, kStreamsLargeFrames, 48, 9, kWhite, kWhite},
+      {"jpeg_baseline.jpg", 48, true, 48, 24, kRed, kBlue, kLossy},
+      {"jpeg_progressive.jpg", 48, true, 24, 48, kRed, kBlue, kLossy},
+      {"jpeg_cmyk.jpg", 48, true, 48, 24, kRed, kBlue, kLossy},
+      {"jpeg_grey.jpg", 32, true, 32, 16, kBlack, kWhite, kLossy},
+      {"jpeg_named.png", 48, true, 48, 24, kBlack, kWhite, kLossy},
+      {"jpeg_8193_wide.jpg", 48, false},
+      {"gif_animated.gif", 48, true, 48, 24, kRed, kBlue},
+      {"gif_interlaced_transparent.gif", 20, true, 10, 20, kRed, kClear},
+      {"gif_8193_wide.gif", 48, false},
+      {"bmp_24bit.bmp", 8, kReadsBmp, 8, 4, kRed, kBlue},
+      {"webp_lossy.webp", 48, webp, 48, 24, kRed, kBlue, kLossy},
+      {"webp_lossless_alpha.webp", 48, webp, 24, 48, kRed, kClear},
+      {"truncated.png", 48, false},
+      {"truncated.jpg", 48, false},
+      {"truncated.gif", 48, false},
+      {"truncated.webp", 48, false},
+      {"corrupt.png", 48, false},
+      {"corrupt.jpg", 48, false},
+      {"text.png", 48, false},
+      {"empty.png", 48, false},
+      {"no_such_file.png", 48, false},
+      {"", 48, false}, // the folder itself
+  };
+}
+
+std::string PicturePath(const std::string &file) {
+  return std::string(ZORVANE_TEST_PICTURES) + "/" + file;
+}
+
+Rgba PixelAt(const platform::Picture &picture, int x, int y) {
+  const std::uint8_t *pixel = &picture.rgba[(static_cast<std::size_t>(y) * picture.width + x) * 4];
+  return Rgba{pixel[0], pixel[1], pixel[2], pixel[3]};
+}
+
+void ExpectColour(const Rgba &seen, const Rgba &expected, int tolerance, const char *where) {
+  SCOPED_TRACE(where);
+  EXPECT_NEAR(seen.red, expected.red, tolerance);
+  EXPECT_NEAR(seen.green, expected.green, tolerance);
+  EXPECT_NEAR(seen.blue, expected.blue, tolerance);
+  EXPECT_NEAR(seen.alpha, expected.alpha, tolerance);
+}
+
+// The strip picture is a PNG; read back at its own size, it has the case's
+// size and colours.
+void ExpectStripPicture(const std::string &png, const PictureCase &expected) {
+  ASSERT_EQ(png.compare(0, 8, "\x89PNG\r\n\x1a\n"), 0);
+  platform::Picture picture;
+  ASSERT_TRUE(platform::DecodePictureToFit(png, platform::kMaxStripPictureBox, picture));
+  ASSERT_EQ(picture.width, expected.width);
+  ASSERT_EQ(picture.height, expected.height);
+  const int middle = picture.height / 2;
+  ExpectColour(PixelAt(picture, picture.width / 4, middle), expected.left, expected.tolerance,
+               "left");
+  ExpectColour(PixelAt(picture, picture.width * 3 / 4, middle), expected.right, expected.tolerance,
+               "right");
+}
+
+TEST_F(Contract, StripPicturesAreMadeFromEveryFormatOrRefused) {
+  for (const PictureCase &expected : PictureCases()) {
+    SCOPED_TRACE(std::string(expected.file) + " in a box of " + std::to_string(expected.box));
+    const std::string png = platform::MakeStripPicture(PicturePath(expected.file), expected.box);
+    if (!expected.made) {
+      EXPECT_TRUE(png.empty());
+      continue;
+    }
+    ExpectStripPicture(png, expected);
+  }
+}
+
+TEST_F(Contract, StripPictureOfAPipeIsRefusedAtOnce) {
+  const UnwrittenPipe pipe(UniqueTitle("picture-pipe"));
+  ASSERT_TRUE(pipe.Made());
+  EXPECT_TRUE(platform::MakeStripPicture(pipe.Path(), 48).empty());
+}
+
+// A picture followed by zeros up to the size limit is read; one byte more and
+// the file is refused unread.
+TEST_F(Contract, StripPictureFileUpToTheSizeLimitIsRead) {
+  const TemporaryFolder folder("picture-limit");
+  const std::filesystem::path padded = std::filesystem::path(folder.Path()) / "padded.png";
+  std::filesystem::copy_file(PicturePath("png_rgb.png"), padded);
+  std::filesystem::resize_file(padded, platform::kMaxPictureFileBytes);
+  ExpectStripPicture(platform::MakeStripPicture(padded.string(), 48),
+                     PictureCase{"", 48, true, 48, 24, kRed, kBlue});
+  std::filesystem::resize_file(padded, platform::kMaxPictureFileBytes + 1);
+  EXPECT_TRUE(platform::MakeStripPicture(padded.string(), 48).empty());
 }
 
 } // namespace
