@@ -8,6 +8,10 @@
 // a Stream Deck+ dial (an encoder): the same picker, whose choice the strip
 // shows; turning the dial changes the setting, which arrives here as
 // "didReceiveSettings". A dial has no key image, so that field is hidden.
+//
+// A choice stores the entry's text as "label" beside its "value", so that
+// the page can name the entry while Zorvane is closed; the plug-in builds its
+// commands from "value" alone.
 (function (root) {
   'use strict';
 
@@ -135,8 +139,16 @@
     text.className = 'item-text';
     text.textContent = entry.text;
     button.appendChild(text);
-    button.addEventListener('click', () => writeSettings({ value: entry.value }));
+    button.addEventListener('click', () =>
+      writeSettings({ value: entry.value, label: entry.text }),
+    );
     return button;
+  }
+
+  // The text stored with the value when it was chosen, if any.
+  function storedLabel() {
+    const label = state.settings.label;
+    return typeof label === 'string' && label !== '' ? label : undefined;
   }
 
   function renderChoice(action) {
@@ -151,7 +163,7 @@
     if (!chosen) current = t('Nothing chosen yet');
     else if (match) current = match.text;
     else if (state.entries) current = String(value) + ' (' + t("not in Zorvane's list") + ')';
-    else current = String(value);
+    else current = storedLabel() || String(value);
     byId('current-value').textContent = current;
 
     // The buttons are made once per list, so that a click keeps the list's

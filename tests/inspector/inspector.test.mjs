@@ -100,6 +100,24 @@ describe('registration and the state before any list', () => {
     await page.close();
   });
 
+  test('without a list, the stored entry is named by its label when there is one', async () => {
+    const cases = [
+      // [action, settings, what "Selected:" shows, controller]
+      ['changeavatar', { value: 'bob-2', label: 'Bob' }, 'Bob'],
+      ['changeavatar', { value: 'bob-2', label: 'Bob' }, 'Bob', 'Encoder'],
+      ['pose', { value: 3, label: 'Peace' }, 'Peace'],
+      ['changeavatar', { value: 'bob-2', label: '' }, 'bob-2'],
+      ['changeavatar', { value: 'bob-2', label: 7 }, 'bob-2'],
+      ['pose', { label: 'Peace' }, 'Nothing chosen yet'],
+    ];
+    for (const [action, settings, shown, controller] of cases) {
+      const { page } = await harness.open({ action: ID + action, settings, controller });
+      await page.locator('#not-running').waitFor({ state: 'visible' });
+      assert.equal(await page.textContent('#current-value'), shown, JSON.stringify(settings));
+      await page.close();
+    }
+  });
+
   test('broadcast and calibrate keys have no picker, only the key image', async () => {
     for (const action of ['broadcast', 'calibrate']) {
       const { page, host } = await harness.open({ action: ID + action });
@@ -147,7 +165,7 @@ describe('lists and the settings a click writes', () => {
     assert.deepEqual(await host.frames.next(), {
       event: 'setSettings',
       context: uuid,
-      payload: { value: 'Bob', image: 'C:\\keys\\alice.png' },
+      payload: { value: 'Bob', label: 'Bob', image: 'C:\\keys\\alice.png' },
     });
     assert.deepEqual(
       (await readPicker(page)).map((o) => o.selected),
@@ -209,7 +227,7 @@ describe('lists and the settings a click writes', () => {
         {
           event: 'setSettings',
           context: uuid,
-          payload: { image: 'k.png', value: c.value },
+          payload: { image: 'k.png', value: c.value, label: c.click },
         },
         c.action,
       );
@@ -261,7 +279,7 @@ describe('lists and the settings a click writes', () => {
         {
           event: 'setSettings',
           context: uuid,
-          payload: { value: c.value },
+          payload: { value: c.value, label: c.click },
         },
         c.action,
       );
@@ -329,7 +347,7 @@ describe('lists and the settings a click writes', () => {
     assert.deepEqual(await host.frames.next(), {
       event: 'setSettings',
       context: uuid,
-      payload: { value: 'Carol' },
+      payload: { value: 'Carol', label: 'Carol' },
     });
     assert.deepEqual(errors, []);
     await page.close();
@@ -382,7 +400,7 @@ describe('a list from a forger', () => {
     assert.deepEqual(await host.frames.next(), {
       event: 'setSettings',
       context: uuid,
-      payload: { value: forged[2] },
+      payload: { value: forged[2], label: forged[2] },
     });
     await page.close();
   });
@@ -411,8 +429,34 @@ describe('the desktop application closing and coming back', () => {
     assert.deepEqual(await host.frames.next(), {
       event: 'setSettings',
       context: uuid,
-      payload: { value: 'Carol' },
+      payload: { value: 'Carol', label: 'Carol' },
     });
+    await page.close();
+  });
+
+  test('the label a click stores names the entry once Zorvane has closed', async () => {
+    const { page, uuid, host } = await harness.open({
+      action: ID + 'changeavatar',
+      settings: { value: 'alice-1', image: 'a.png' },
+    });
+    host.sendToPropertyInspector({
+      listType: 'avatar',
+      itemList: [
+        { name: 'Alice', id: 'alice-1' },
+        { name: 'Bob', id: 'bob-2' },
+      ],
+    });
+    await waitForOptions(page, 2);
+    await optionNamed(page, 'Bob').click();
+    assert.deepEqual(await host.frames.next(), {
+      event: 'setSettings',
+      context: uuid,
+      payload: { value: 'bob-2', label: 'Bob', image: 'a.png' },
+    });
+
+    host.sendToPropertyInspector({ appDidClose: true });
+    await page.locator('#not-running').waitFor({ state: 'visible' });
+    assert.equal(await page.textContent('#current-value'), 'Bob');
     await page.close();
   });
 });
