@@ -153,6 +153,14 @@
     return entries;
   }
 
+  // Whether an entry's text matches what was typed into the search field:
+  // the typed text, without the spaces around it, anywhere in the entry's
+  // text, ignoring case. An empty search matches every entry.
+  function matchesSearch(text, search) {
+    const wanted = String(search).trim().toLowerCase();
+    return wanted === '' || String(text).toLowerCase().includes(wanted);
+  }
+
   // The path of the file chosen in an <input type="file">. Browsers report
   // "C:\fakepath\" and the file name; the Stream Deck application reports
   // the real path, percent-encoded.
@@ -168,7 +176,7 @@
     return path;
   }
 
-  const api = { normalizeList, pathToUrl, joinUrl, pathFromFileInput };
+  const api = { normalizeList, matchesSearch, pathToUrl, joinUrl, pathFromFileInput };
   if (typeof module === 'object' && module.exports) {
     module.exports = api;
   } else {

@@ -28,6 +28,7 @@ const CONTENT_TYPES = {
   '.css': 'text/css; charset=utf-8',
   '.json': 'application/json; charset=utf-8',
   '.png': 'image/png',
+  '.jpg': 'image/jpeg',
 };
 
 // Frames from one WebSocket connection, taken in order.
@@ -145,16 +146,19 @@ export class InspectorHarness {
   // Opens the inspector for one key (or, with controller 'Encoder', one dial
   // of a Stream Deck+) and connects it as the Stream Deck application would.
   // Returns the page, the inspector's uuid, the registration frame and a
-  // `host` to talk to the page.
+  // `host` to talk to the page. initScript runs in the page before its own
+  // scripts.
   async open({
     action,
     settings = {},
     language = 'en',
     uuid = 'PI' + Math.random().toString(16).slice(2),
     controller,
+    initScript,
   }) {
     const page = await this.context.newPage();
     page.setDefaultTimeout(FRAME_WAIT_MS);
+    if (initScript) await page.addInitScript(initScript);
     const errors = [];
     page.on('pageerror', (error) => errors.push(error));
     await page.goto(`${this.httpBase}/inspector/index.html`);

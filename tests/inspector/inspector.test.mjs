@@ -66,6 +66,81 @@ function optionNamed(page, text) {
   return page.locator('#item-list [role="option"]', { hasText: text }).first();
 }
 
+// Runs in the page before its scripts and records the pauses a person would
+// see: how long from each frame of the host until the page has drawn the
+// frame after it (two animation frames later), the browser's own measure of
+// each keystroke until the next paint (Event Timing; it leaves out those
+// under 16 ms), and every animation frame of more than 50 ms.
+function measurePauses() {
+  window.afterMessage = [];
+  window.keystrokes = [];
+  window.longFrames = [];
+  const PageSocket = window.WebSocket;
+  window.WebSocket = class extends PageSocket {
+    constructor(...args) {
+      super(...args);
+      this.addEventListener('message', () => {
+        const start = performance.now();
+        requestAnimationFrame(() =>
+          requestAnimationFrame(() => window.afterMessage.push(performance.now() - start)),
+        );
+      });
+    }
+  };
+  new PerformanceObserver((list) => {
+    for (const e of list.getEntries()) if (e.name === 'keydown') window.keystrokes.push(e.duration);
+  }).observe({ type: 'event', durationThreshold: 16 });
+  new PerformanceObserver((list) => {
+    for (const e of list.getEntries()) window.longFrames.push(e.duration);
+  }).observe({ type: 'long-animation-frame' });
+}
+
+// Thumbnails of the sizes a real library has: a 2,048 px and a 1,024 px PNG
+// and a 1,024 px JPEG, drawn and encoded by Chromium: a soft gradient with
+// grain, so that they compress as photographs do.
+async function makeThumbnails(context) {
+  const page = await context.newPage();
+  const pictures = await page.evaluate(() => {
+    let seed = 1;
+    const grain = () => {
+      seed = (seed * 1103515245 + 12345) % 2147483648;
+      return (seed / 2147483648 - 0.5) * 8;
+    };
+    const draw = (size, hue) => {
+      const canvas = document.createElement('canvas');
+      canvas.width = size;
+      canvas.height = size;
+      const g = canvas.getContext('2d');
+      const light = g.createRadialGradient(
+        size * 0.4,
+        size * 0.35,
+        size * 0.05,
+        size / 2,
+        size / 2,
+        size * 0.7,
+      );
+      light.addColorStop(0, `hsl(${hue} 70% 75%)`);
+      light.addColorStop(1, `hsl(${hue + 40} 50% 20%)`);
+      g.fillStyle = light;
+      g.fillRect(0, 0, size, size);
+      const pixels = g.getImageData(0, 0, size, size);
+      for (let i = 0; i < pixels.data.length; i += 4) {
+        const n = grain();
+        for (let c = 0; c < 3; c++) pixels.data[i + c] += n;
+      }
+      g.putImageData(pixels, 0, 0);
+      return canvas;
+    };
+    return [
+      ['png', draw(2048, 20).toDataURL('image/png')],
+      ['png', draw(1024, 200).toDataURL('image/png')],
+      ['jpg', draw(1024, 120).toDataURL('image/jpeg', 0.9)],
+    ];
+  });
+  await page.close();
+  return pictures.map(([ext, url]) => ({ ext, bytes: Buffer.from(url.split(',')[1], 'base64') }));
+}
+
 const avatarList = () => ({
   listType: 'avatar',
   itemList: [{ name: 'Alice', thumbnail: 'alice.png' }, { Name: 'Bob' }, 'Carol'],
@@ -98,6 +173,24 @@ describe('registration and the state before any list', () => {
     assert.equal(await page.textContent('#current-value'), 'Nothing chosen yet');
     assert.equal(await page.inputValue('#image-path'), '');
     await page.close();
+  });
+
+  test('without a list, the stored entry is named by its label when there is one', async () => {
+    const cases = [
+      // [action, settings, what "Selected:" shows, controller]
+      ['changeavatar', { value: 'bob-2', label: 'Bob' }, 'Bob'],
+      ['changeavatar', { value: 'bob-2', label: 'Bob' }, 'Bob', 'Encoder'],
+      ['pose', { value: 3, label: 'Peace' }, 'Peace'],
+      ['changeavatar', { value: 'bob-2', label: '' }, 'bob-2'],
+      ['changeavatar', { value: 'bob-2', label: 7 }, 'bob-2'],
+      ['pose', { label: 'Peace' }, 'Nothing chosen yet'],
+    ];
+    for (const [action, settings, shown, controller] of cases) {
+      const { page } = await harness.open({ action: ID + action, settings, controller });
+      await page.locator('#not-running').waitFor({ state: 'visible' });
+      assert.equal(await page.textContent('#current-value'), shown, JSON.stringify(settings));
+      await page.close();
+    }
   });
 
   test('broadcast and calibrate keys have no picker, only the key image', async () => {
@@ -147,7 +240,7 @@ describe('lists and the settings a click writes', () => {
     assert.deepEqual(await host.frames.next(), {
       event: 'setSettings',
       context: uuid,
-      payload: { value: 'Bob', image: 'C:\\keys\\alice.png' },
+      payload: { value: 'Bob', label: 'Bob', image: 'C:\\keys\\alice.png' },
     });
     assert.deepEqual(
       (await readPicker(page)).map((o) => o.selected),
@@ -209,7 +302,7 @@ describe('lists and the settings a click writes', () => {
         {
           event: 'setSettings',
           context: uuid,
-          payload: { image: 'k.png', value: c.value },
+          payload: { image: 'k.png', value: c.value, label: c.click },
         },
         c.action,
       );
@@ -261,7 +354,7 @@ describe('lists and the settings a click writes', () => {
         {
           event: 'setSettings',
           context: uuid,
-          payload: { value: c.value },
+          payload: { value: c.value, label: c.click },
         },
         c.action,
       );
@@ -329,7 +422,7 @@ describe('lists and the settings a click writes', () => {
     assert.deepEqual(await host.frames.next(), {
       event: 'setSettings',
       context: uuid,
-      payload: { value: 'Carol' },
+      payload: { value: 'Carol', label: 'Carol' },
     });
     assert.deepEqual(errors, []);
     await page.close();
@@ -382,8 +475,261 @@ describe('a list from a forger', () => {
     assert.deepEqual(await host.frames.next(), {
       event: 'setSettings',
       context: uuid,
-      payload: { value: forged[2] },
+      payload: { value: forged[2], label: forged[2] },
     });
+    await page.close();
+  });
+});
+
+describe('searching the list', () => {
+  // The titles of the entries the search leaves in sight, and the entry
+  // that Enter in the search field would choose.
+  const shownTitles = (page) =>
+    page.$$eval('#item-list [role="option"]:not([hidden])', (options) =>
+      options.map((o) => o.title),
+    );
+  const activeTitle = (page) =>
+    page.$eval('#item-list', (list) => {
+      const active = list.querySelector('.active');
+      return active ? active.title : null;
+    });
+  const focusedTitle = (page) => page.evaluate(() => document.activeElement.title);
+
+  test('typing filters the entries ignoring case; Up, Down and Enter choose from the field', async () => {
+    const { page, uuid, host, errors } = await harness.open({
+      action: ID + 'emote',
+      settings: { value: 'cry' },
+    });
+    const names = ['Wave', 'Laugh', 'Cry', 'Wave back', 'Bow', 'NEW WAVE'];
+    host.sendToPropertyInspector({
+      listType: 'emote',
+      itemList: names.map((name) => ({ name, id: name.toLowerCase().replace(' ', '-') })),
+    });
+    await waitForOptions(page, names.length);
+    assert.equal(await page.getAttribute('#item-search', 'type'), 'search');
+
+    // From an empty field, Down goes on from the stored entry.
+    await page.focus('#item-search');
+    await page.keyboard.press('ArrowDown');
+    assert.equal(await activeTitle(page), 'Wave back');
+    const activeId = await page.$eval('#item-list .active', (option) => option.id);
+    assert.equal(await page.getAttribute('#item-search', 'aria-activedescendant'), activeId);
+
+    await page.keyboard.type('wAv');
+    assert.deepEqual(await shownTitles(page), ['Wave', 'Wave back', 'NEW WAVE']);
+    assert.equal(await activeTitle(page), 'Wave');
+    for (const [key, active] of [
+      ['ArrowDown', 'Wave back'],
+      ['ArrowDown', 'NEW WAVE'],
+      ['ArrowDown', 'NEW WAVE'],
+      ['ArrowUp', 'Wave back'],
+    ]) {
+      await page.keyboard.press(key);
+      assert.equal(await activeTitle(page), active, key);
+    }
+    await page.keyboard.press('Enter');
+    assert.deepEqual(await host.frames.next(), {
+      event: 'setSettings',
+      context: uuid,
+      payload: { value: 'wave-back', label: 'Wave back' },
+    });
+    assert.equal(await page.textContent('#current-value'), 'Wave back');
+    assert.equal(await page.evaluate(() => document.activeElement.id), 'item-search');
+
+    // Nothing matches: the page says so, and Enter chooses nothing; the next
+    // frame is the one of the search after it.
+    await page.fill('#item-search', 'zz');
+    assert.deepEqual(await shownTitles(page), []);
+    assert.equal(await page.isVisible('#no-match'), true);
+    await page.keyboard.press('Enter');
+    await page.fill('#item-search', 'BOW');
+    assert.equal(await page.isVisible('#no-match'), false);
+    await page.keyboard.press('Enter');
+    assert.deepEqual(await host.frames.next(), {
+      event: 'setSettings',
+      context: uuid,
+      payload: { value: 'bow', label: 'Bow' },
+    });
+
+    await page.fill('#item-search', '');
+    assert.deepEqual(await shownTitles(page), names);
+    assert.equal(await activeTitle(page), null);
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+
+  test('on an entry the arrow keys move the focus among the entries shown, by rows in a grid', async () => {
+    const { page, uuid, host } = await harness.open({ action: ID + 'changeavatar' });
+    const names = ['Alice', 'Bob', 'Carol', 'Dave', 'Eve', 'Frank', 'Grace'];
+    host.sendToPropertyInspector({ listType: 'avatar', itemList: names, imagePath: thumbs });
+    await waitForOptions(page, names.length);
+    // The tile straight below one, found from the layout.
+    const below = (title) =>
+      page.$$eval(
+        '#item-list [role="option"]:not([hidden])',
+        (options, t) => {
+          const from = options.find((o) => o.title === t);
+          const under = options.filter(
+            (o) => o.offsetLeft === from.offsetLeft && o.offsetTop > from.offsetTop,
+          );
+          return under.length > 0 ? under[0].title : null;
+        },
+        title,
+      );
+    const underBob = await below('Bob');
+    assert.ok(underBob, 'the grid has a second row under Bob');
+
+    await optionNamed(page, 'Alice').focus();
+    for (const [key, focused] of [
+      ['ArrowRight', 'Bob'],
+      ['ArrowDown', underBob],
+      ['ArrowUp', 'Bob'],
+      ['ArrowLeft', 'Alice'],
+      ['ArrowLeft', 'Alice'],
+      ['End', 'Grace'],
+      ['Home', 'Alice'],
+    ]) {
+      await page.keyboard.press(key);
+      assert.equal(await focusedTitle(page), focused, key);
+    }
+
+    // The hidden entries are skipped.
+    await page.fill('#item-search', 'A');
+    assert.deepEqual(await shownTitles(page), ['Alice', 'Carol', 'Dave', 'Frank', 'Grace']);
+    await optionNamed(page, 'Alice').focus();
+    await page.keyboard.press('ArrowRight');
+    assert.equal(await focusedTitle(page), 'Carol');
+    await page.keyboard.press('Enter');
+    assert.deepEqual(await host.frames.next(), {
+      event: 'setSettings',
+      context: uuid,
+      payload: { value: 'Carol', label: 'Carol' },
+    });
+    await page.close();
+  });
+
+  test('a list of 1,000 entries with thumbnails opens on the stored entry and filters', async (t) => {
+    const pictures = await makeThumbnails(harness.context);
+    const animals = ['Fox', 'Owl', 'Cat', 'Bear', 'Wolf', 'Deer', 'Hare', 'Lynx'];
+    const itemList = [];
+    for (let i = 0; i < 1000; i++) {
+      const { ext, bytes } = pictures[i % pictures.length];
+      harness.fixtures.set(`thumbs/long/${i}.${ext}`, bytes);
+      itemList.push({
+        name: `${animals[i % animals.length]} ${i + 1}`,
+        id: `avatar-${i + 1}`,
+        thumbnail: `long/${i}.${ext}`,
+      });
+    }
+    const { page, uuid, host, errors } = await harness.open({
+      action: ID + 'changeavatar',
+      settings: { value: 'avatar-750', label: 'Deer 750' },
+      initScript: measurePauses,
+    });
+    host.sendToPropertyInspector({ listType: 'avatar', itemList, imagePath: thumbs });
+    await page.waitForFunction(() => window.afterMessage.length > 0);
+    const opened = await page.evaluate(() => window.afterMessage[0]);
+    assert.equal(await page.locator('#item-list [role="option"]').count(), 1000);
+
+    // Opened on the stored entry, far down the list, with its picture.
+    const inSight = (title) =>
+      page.$eval(
+        '#item-list',
+        (list, t) => {
+          const option = [...list.children].find((o) => o.title === t);
+          const box = list.getBoundingClientRect();
+          const tile = option.getBoundingClientRect();
+          return tile.top >= box.top && tile.bottom <= box.bottom;
+        },
+        title,
+      );
+    assert.equal(await inSight('Deer 750'), true);
+    // Every tile in sight shows its picture, once read and decoded (on a busy
+    // machine, decoding pictures of 2,048 px may take longer than the page's
+    // usual hang guard).
+    const picturesInSight = () =>
+      page.waitForFunction(
+        () => {
+          const list = document.querySelector('#item-list');
+          const box = list.getBoundingClientRect();
+          // The tiles' own boxes: those of their pictures out of sight are
+          // not laid out, and asking for them would make the browser do it.
+          const seen = [...list.querySelectorAll('[role="option"]:not([hidden])')]
+            .filter((option) => {
+              const r = option.getBoundingClientRect();
+              return r.bottom > box.top && r.top < box.bottom;
+            })
+            .flatMap((option) => [...option.querySelectorAll('img')]);
+          return (
+            seen.length > 0 &&
+            seen.every(
+              (img) =>
+                img.complete &&
+                img.naturalWidth > 0 &&
+                getComputedStyle(img).visibility === 'visible',
+            )
+          );
+        },
+        null,
+        { timeout: 60000 },
+      );
+    await picturesInSight();
+    // Only the tiles near sight read their files.
+    const read = await page.evaluate(
+      () =>
+        performance.getEntriesByType('resource').filter((r) => r.name.includes('/thumbs/long/'))
+          .length,
+    );
+    assert.ok(read > 0 && read < 100, `${read} thumbnails read`);
+    const openingFrames = await page.evaluate(() => window.longFrames.splice(0));
+
+    // A turn of the dial elsewhere brings the new entry into sight.
+    host.didReceiveSettings({ value: 'avatar-3', label: 'Cat 3' });
+    await page.waitForFunction(
+      () => document.querySelector('#current-value').textContent === 'Cat 3',
+    );
+    assert.equal(await inSight('Cat 3'), true);
+    // Scrolling brings the pictures of the tiles it shows.
+    await page.$eval('#item-list', (list) => (list.scrollTop = list.scrollHeight / 2));
+    await picturesInSight();
+
+    await page.evaluate(() => window.longFrames.splice(0));
+    await page.focus('#item-search');
+    await page.keyboard.type('deer 7');
+    const expected = itemList.map((i) => i.name).filter((n) => n.toLowerCase().includes('deer 7'));
+    assert.deepEqual(await shownTitles(page), expected);
+    assert.equal(await activeTitle(page), expected[0]);
+    await page.keyboard.press('Control+A');
+    await page.keyboard.press('Backspace');
+    assert.equal((await shownTitles(page)).length, 1000);
+    await page.keyboard.type('deer 7');
+    await picturesInSight();
+    await harness.screenshot(page, 'inspector-search.png');
+    await page.keyboard.press('Enter');
+    assert.deepEqual(await host.frames.next(), {
+      event: 'setSettings',
+      context: uuid,
+      payload: { value: itemList.find((i) => i.name === expected[0]).id, label: expected[0] },
+    });
+
+    const { keystrokes, typingFrames } = await page.evaluate(
+      () =>
+        new Promise((resolve) =>
+          requestAnimationFrame(() =>
+            requestAnimationFrame(() =>
+              resolve({ keystrokes: window.keystrokes, typingFrames: window.longFrames }),
+            ),
+          ),
+        ),
+    );
+    const ms = (list) => (list.length ? list.map((d) => Math.round(d)).join(', ') + ' ms' : 'none');
+    t.diagnostic(
+      `1,000 entries, ${read} thumbnails read: from the list to the frame after the one ` +
+        `showing it ${Math.round(opened)} ms; frames over 50 ms while opening: ${ms(openingFrames)}; ` +
+        `keystrokes of 16 ms or more to the next paint: ${ms(keystrokes)}; ` +
+        `frames over 50 ms while typing: ${ms(typingFrames)}`,
+    );
+    assert.deepEqual(errors, []);
     await page.close();
   });
 });
@@ -411,8 +757,34 @@ describe('the desktop application closing and coming back', () => {
     assert.deepEqual(await host.frames.next(), {
       event: 'setSettings',
       context: uuid,
-      payload: { value: 'Carol' },
+      payload: { value: 'Carol', label: 'Carol' },
     });
+    await page.close();
+  });
+
+  test('the label a click stores names the entry once Zorvane has closed', async () => {
+    const { page, uuid, host } = await harness.open({
+      action: ID + 'changeavatar',
+      settings: { value: 'alice-1', image: 'a.png' },
+    });
+    host.sendToPropertyInspector({
+      listType: 'avatar',
+      itemList: [
+        { name: 'Alice', id: 'alice-1' },
+        { name: 'Bob', id: 'bob-2' },
+      ],
+    });
+    await waitForOptions(page, 2);
+    await optionNamed(page, 'Bob').click();
+    assert.deepEqual(await host.frames.next(), {
+      event: 'setSettings',
+      context: uuid,
+      payload: { value: 'bob-2', label: 'Bob', image: 'a.png' },
+    });
+
+    host.sendToPropertyInspector({ appDidClose: true });
+    await page.locator('#not-running').waitFor({ state: 'visible' });
+    assert.equal(await page.textContent('#current-value'), 'Bob');
     await page.close();
   });
 });
@@ -481,6 +853,17 @@ describe('languages', () => {
       assert.equal(
         await page.getAttribute('#image-path', 'placeholder'),
         table['Path of a PNG file'],
+        language,
+      );
+      assert.equal(
+        await page.textContent('label[for="item-search"]'),
+        table['Search the list'],
+        language,
+      );
+      assert.equal(await page.getAttribute('#item-search', 'placeholder'), table.Search, language);
+      assert.equal(
+        await page.textContent('#no-match'),
+        table['No entry matches the search.'],
         language,
       );
       if (language === 'de') await harness.screenshot(page, 'inspector-not-running-de.png');

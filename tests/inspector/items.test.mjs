@@ -202,6 +202,30 @@ describe('thumbnails', () => {
   });
 });
 
+describe('the search field', () => {
+  test('an entry matches when its text holds the typed text, whatever the case', () => {
+    const cases = [
+      // [entry text, typed text, matches]
+      ['Alice', '', true],
+      ['Alice', '   ', true],
+      ['Alice', 'al', true],
+      ['Alice', 'ICE', true],
+      ['Look around', 'k a', true],
+      ['Look around', ' around ', true],
+      ['Look around', 'around the', false],
+      ['Ärger', 'äR', true],
+      ['Ωmega', 'ωMEGA', true],
+      ['猫の顔', '猫', true],
+      ['Bob', 'bobby', false],
+      ['Bob', 'x', false],
+      ['12', '2', true],
+    ];
+    for (const [text, typed, matches] of cases) {
+      assert.equal(Items.matchesSearch(text, typed), matches, `"${typed}" in "${text}"`);
+    }
+  });
+});
+
 describe('the path of a chosen file', () => {
   test('the browser prefix is removed and percent-encoding decoded', () => {
     assert.equal(Items.pathFromFileInput('C:\\fakepath\\key.png'), 'key.png');
