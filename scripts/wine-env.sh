@@ -12,8 +12,8 @@
 #
 # A run of many Windows programs (the tests, the demo, the build's listing of
 # test cases) goes inside one Wine session: one server for the prefix, started
-# with its service processes before the first program and kept until the
-# last one has ended. Without it Wine starts and stops its server on its own:
+# with its service processes and its desktop before the first program and
+# kept until the last one has ended. Without it Wine starts and stops its server on its own:
 # the server of a program started while nothing else runs outlives it and
 # holds that program's standard output and error, so whoever reads them to
 # the end (CTest, a pipe) waits for it; and a program started while the
@@ -77,13 +77,18 @@ zorvane_wine_logged() {
 
 # Starts the prefix's Wine session: ends whatever an interrupted run left in
 # it, then starts a server that stays until zorvane_wine_session_stop (no
-# persistence time), and its service processes.
+# persistence time), its service processes and a keeper of the desktop.
 zorvane_wine_session_start() {
   : >"$ZORVANE_WINE_LOG"
   zorvane_wine_session_stop
   zorvane_wine_logged "starting the Wine server" wineserver -p &&
-    zorvane_wine_logged "starting Wine's service processes" wine cmd.exe /c exit &&
-    touch "$WINEPREFIX/.zorvane-session"
+    zorvane_wine_logged "starting Wine's service processes" wine cmd.exe /c exit || return
+  # A program that keeps a window on the desktop until the session ends.
+  # Without one Wine closes the desktop, and ends its explorer.exe, a second
+  # after the last window of the other programs has gone; a program that
+  # starts just then cannot open it.
+  (WINEDEBUG=-all,err+all wine notepad.exe </dev/null >>"$ZORVANE_WINE_LOG" 2>&1 &)
+  touch "$WINEPREFIX/.zorvane-session"
 }
 
 # Ends the session: the server, and with it every process still in the prefix.
