@@ -81,13 +81,15 @@ zorvane_wine_logged() {
 zorvane_wine_session_start() {
   : >"$ZORVANE_WINE_LOG"
   zorvane_wine_session_stop
-  zorvane_wine_logged "starting the Wine server" wineserver -p &&
-    zorvane_wine_logged "starting Wine's service processes" wine cmd.exe /c exit || return
-  # A program that keeps a window on the desktop until the session ends.
-  # Without one Wine closes the desktop, and ends its explorer.exe, a second
-  # after the last window of the other programs has gone; a program that
-  # starts just then cannot open it.
-  (WINEDEBUG=-all,err+all wine notepad.exe </dev/null >>"$ZORVANE_WINE_LOG" 2>&1 &)
+  zorvane_wine_logged "starting the Wine server" wineserver -p || return
+  # Its service processes, its desktop (explorer.exe) and a program that keeps
+  # a window on that desktop until the session ends. `start` returns once the
+  # keeper waits for input: its window is there. Without a keeper Wine closes
+  # the desktop a second after the last other window has gone, and the next
+  # program to make a window starts explorer.exe again, which then holds that
+  # program's output for as long as the desktop lives.
+  zorvane_wine_logged "starting Wine's services and the desktop's keeper" \
+    wine start notepad.exe || return
   touch "$WINEPREFIX/.zorvane-session"
 }
 
