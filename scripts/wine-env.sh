@@ -89,19 +89,13 @@ zorvane_wine_session_start() {
   # program to make a window starts explorer.exe again, which then holds that
   # program's output for as long as the desktop lives.
   zorvane_wine_logged "starting Wine's services and the desktop's keeper" \
-    wine start notepad.exe || return
-  touch "$WINEPREFIX/.zorvane-session"
+    wine start notepad.exe
 }
 
 # Ends the session: the server, and with it every process still in the prefix.
 zorvane_wine_session_stop() {
-  rm -f "$WINEPREFIX/.zorvane-session"
   wineserver -k </dev/null >>"$ZORVANE_WINE_LOG" 2>&1 || true # none was running
   wineserver -w </dev/null >>"$ZORVANE_WINE_LOG" 2>&1
-}
-
-zorvane_wine_session_is_on() {
-  [[ -f "$WINEPREFIX/.zorvane-session" ]]
 }
 
 if [[ $# -ge 1 ]]; then
