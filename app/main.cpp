@@ -4,6 +4,7 @@
 #include "app/launch_arguments.h"
 #include "app/plugin_app.h"
 #include "platform/platform.h"
+#include "plugin/zorvane_plugin.h"
 #include "streamdeck/plugin_channel.h"
 
 #include <future>
@@ -21,7 +22,10 @@ int main(int argc, char *argv[]) {
       return 1;
     }
     std::future<void> worker = std::async(std::launch::async, RunSessionWorker);
-    return RunUntilSessionEnds(*app->windowHandleCell, worker, app->channel->GetSession());
+    const int exitCode =
+        RunUntilSessionEnds(*app->windowHandleCell, worker, app->channel->GetSession());
+    app->plugin->StopMakingPictures();
+    return exitCode;
   } catch (...) {
     // Start-up could not allocate or start the worker: nothing can run.
     return 1;

@@ -2,25 +2,27 @@
 
 #include <utility>
 
-void cCurrentLists::Keep(std::string_view action, std::shared_ptr<const ItemList> list) {
+std::shared_ptr<const cKeptList> cCurrentLists::Keep(std::string_view action,
+                                                     std::shared_ptr<const cKeptList> list) {
   const std::lock_guard<std::mutex> lock(mMutex);
   const auto kept = mLists.find(action);
   if (kept != mLists.end()) {
-    // The old list, now in `list`, is released after the mutex is.
+    // The old list, now in `list`, is released by the caller, after the mutex is.
     kept->second.swap(list);
-  } else {
-    mLists.emplace(std::string(action), std::move(list));
+    return list;
   }
+  mLists.emplace(std::string(action), std::move(list));
+  return nullptr;
 }
 
-std::shared_ptr<const ItemList> cCurrentLists::Find(std::string_view action) const {
+std::shared_ptr<const cKeptList> cCurrentLists::Find(std::string_view action) const {
   const std::lock_guard<std::mutex> lock(mMutex);
   const auto kept = mLists.find(action);
   return kept == mLists.end() ? nullptr : kept->second;
 }
 
 void cCurrentLists::DropAll() {
-  std::map<std::string, std::shared_ptr<const ItemList>, std::less<>> dropped;
+  std::map<std::string, std::shared_ptr<const cKeptList>, std::less<>> dropped;
   {
     const std::lock_guard<std::mutex> lock(mMutex);
     dropped.swap(mLists);

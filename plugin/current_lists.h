@@ -5,6 +5,7 @@
 
 #include "plugin/list_items.h"
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -14,18 +15,27 @@
 
 using ItemList = std::vector<ListItem>;
 
+// A list as kept: its items and the number it was kept under, which no other
+// list kept by the process has, so that what is made from it (the strips'
+// pictures) is told apart from what was made from an earlier list.
+struct cKeptList {
+  std::uint64_t serial = 0;
+  ItemList items;
+};
+
 // Used from the main thread (lists arrive there) and the session worker
 // (dial events). Every operation holds the mutex for its whole run and for
 // nothing else; lists are handed out shared and never change once kept.
 class cCurrentLists {
 public:
-  // Replaces the action's list.
-  void Keep(std::string_view action, std::shared_ptr<const ItemList> list);
+  // Replaces the action's list; returns the list it replaced, if any.
+  std::shared_ptr<const cKeptList> Keep(std::string_view action,
+                                        std::shared_ptr<const cKeptList> list);
   // The action's list; null when none was kept.
-  std::shared_ptr<const ItemList> Find(std::string_view action) const;
+  std::shared_ptr<const cKeptList> Find(std::string_view action) const;
   void DropAll();
 
 private:
   mutable std::mutex mMutex;
-  std::map<std::string, std::shared_ptr<const ItemList>, std::less<>> mLists;
+  std::map<std::string, std::shared_ptr<const cKeptList>, std::less<>> mLists;
 };

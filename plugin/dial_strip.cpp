@@ -1,12 +1,13 @@
 #include "plugin/dial_strip.h"
 
 #include "desktop/key_actions.h"
-#include "plugin/key_images.h"
-#include "streamdeck/base64.h"
+#include "platform/platform.h"
 #include "streamdeck/localizer.h"
 #include "streamdeck/plugin_channel.h"
 
+#include <algorithm>
 #include <memory>
+#include <set>
 #include <utility>
 
 namespace {
@@ -42,23 +43,6 @@ std::int64_t FindEntry(const ItemList &list, const std::string &stored) {
   return -1;
 }
 
-// A thumbnail on the strip stays small, so that a fast turn stays cheap.
-constexpr std::size_t kMaxThumbnailBytes = 64 * 1024;
-
-// The thumbnail as a PNG data URL; empty when it is no readable PNG file of
-// at most kMaxThumbnailBytes.
-std::string ThumbnailDataUrl(const std::string &path) {
-  if (path.empty()) {
-    return std::string();
-  }
-  const FileBytes png = ReadSmallPngFile(path, kMaxThumbnailBytes);
-  if (png.size == 0) {
-    return std::string();
-  }
-  return "data:image/png;base64," +
-         Base64Encode(png.data.get(), static_cast<std::uint32_t>(png.size));
-}
-
 // Whether any entry of the list names a thumbnail file.
 bool NamesThumbnails(const ItemList &list) {
   for (const ListItem &item : list) {
@@ -81,26 +65,36 @@ int IndicatorAt(std::int64_t position, std::size_t size) {
   return static_cast<int>((200 * position + last) / (2 * last));
 }
 
-// The entry at `position` of the list (-1: none) on the strip: its text as
-// the "value", where it stands as the "indicator" and, where the list names
-// thumbnails, an "icon" that goes with it: the entry's thumbnail, else the
-// action's own picture, so the strip never keeps another entry's thumbnail.
-// A list without thumbnails leaves the icon alone.
-void ShowItem(const KeyAction &action, const ItemList &list, std::int64_t position,
-              Json::Value &feedback) {
-  const ListItem *item = position >= 0 ? &list[static_cast<std::size_t>(position)] : nullptr;
-  if (item != nullptr) {
-    feedback["value"] = item->text;
+// The files of the list's thumbnails in the order the strips will want them:
+// nearest first to any of `positions` (entries of dials, -1 for none), going
+// both ways round the list, up to `reach` entries away; each file once.
+std::vector<std::string>
+FilesAround(const ItemList &list, const std::vector<std::int64_t> &positions, std::size_t reach) {
+  std::vector<std::string> files;
+  std::set<std::string_view> seen;
+  const auto size = static_cast<std::int64_t>(list.size());
+  const auto add = [&](std::int64_t position) {
+    const std::string &file =
+        list[static_cast<std::size_t>((position % size + size) % size)].thumbnailFile;
+    if (!file.empty() && seen.insert(file).second) {
+      files.push_back(file);
+    }
+  };
+  for (std::int64_t distance = 0; distance <= static_cast<std::int64_t>(reach); ++distance) {
+    for (const std::int64_t position : positions) {
+      const std::int64_t from = std::max<std::int64_t>(position, 0);
+      add(from + distance);
+      add(from - distance);
+    }
   }
-  feedback["indicator"] = IndicatorAt(position, list.size());
-  std::string icon = item != nullptr ? ThumbnailDataUrl(item->thumbnailFile) : std::string();
-  if (icon.empty() && NamesThumbnails(list)) {
-    icon = DialIconFile(action);
-  }
-  if (!icon.empty()) {
-    feedback["icon"] = std::move(icon);
-  }
+  return files;
 }
+
+// The built-in layouts' picture is a square of this many pixels.
+constexpr int kStripPictureBox = 48;
+// How many entries either side of a turned dial's entry have their pictures
+// made next, so that the following turns find them.
+constexpr std::size_t kTurnReach = 4;
 
 } // namespace
 
@@ -120,6 +114,18 @@ std::string DialIconFile(const KeyAction &action) {
   return "images/encoders/" + std::string(name) + ".png";
 }
 
+cDialStrips::cDialStrips(cContextStore &store, ESDPluginChannel *const &channel,
+                         cStripPictures::Worker pictureWorker)
+    : mStore(store), mChannel(channel),
+      mPictures(
+          [](const std::string &path) {
+            return platform::MakeStripPicture(path, kStripPictureBox);
+          },
+          pictureWorker) {
+  mPictures.SetMadeHandler(
+      [this](std::uint64_t list, const std::string &file) { ShowMadePicture(list, file); });
+}
+
 std::string cDialStrips::Localize(std::string_view english) const {
   return mLocalizer != nullptr ? mLocalizer->Localize(english) : std::string(english);
 }
@@ -129,14 +135,80 @@ std::string cDialStrips::Localize(std::string_view english) const {
 // the stored entry's name.
 void cDialStrips::ShowEntry(const KeyAction &action, const cContextRecord &dial,
                             Json::Value &feedback) const {
-  const std::shared_ptr<const ItemList> list = mLists.Find(dial.action);
+  const std::shared_ptr<const cKeptList> list = mLists.Find(dial.action);
   if (list == nullptr) {
     feedback["value"] = StoredName(dial.settings);
     return;
   }
   const std::string stored = StoredValueText(dial.settings);
   feedback["value"] = stored;
-  ShowItem(action, *list, FindEntry(*list, stored), feedback);
+  ShowItem(action, *list, FindEntry(list->items, stored), feedback);
+}
+
+// The entry at `position` of the list (-1: none) on the strip: its text as
+// the "value", where it stands as the "indicator" and, where the list names
+// thumbnails, an "icon" that goes with it: the entry's picture, else the
+// action's own picture (also while the entry's picture is being made), so
+// the strip never keeps another entry's thumbnail. A list without
+// thumbnails leaves the icon alone.
+void cDialStrips::ShowItem(const KeyAction &action, const cKeptList &list, std::int64_t position,
+                           Json::Value &feedback) const {
+  const ListItem *item = position >= 0 ? &list.items[static_cast<std::size_t>(position)] : nullptr;
+  if (item != nullptr) {
+    feedback["value"] = item->text;
+  }
+  feedback["indicator"] = IndicatorAt(position, list.items.size());
+  std::string icon;
+  if (item != nullptr && !item->thumbnailFile.empty()) {
+    icon = mPictures.Find(list.serial, item->thumbnailFile).value_or(std::string());
+  }
+  if (icon.empty() && NamesThumbnails(list.items)) {
+    icon = DialIconFile(action);
+  }
+  if (!icon.empty()) {
+    feedback["icon"] = std::move(icon);
+  }
+}
+
+// Each dial of the action whose entry has `file` as its thumbnail in the
+// list `serial`, still current, shows the picture just made.
+void cDialStrips::ShowMadePicture(std::uint64_t serial, const std::string &file) {
+  mInOrder.Run([this, serial, file] {
+    for (const KeyAction &action : kKeyActions) {
+      const std::shared_ptr<const cKeptList> list = mLists.Find(action.identifier);
+      if (list == nullptr || list->serial != serial) {
+        continue;
+      }
+      for (const cContextRecord &dial : DialsOf(action)) {
+        const std::int64_t position = FindEntry(list->items, StoredValueText(dial.settings));
+        if (position >= 0 &&
+            list->items[static_cast<std::size_t>(position)].thumbnailFile == file) {
+          SendEntry(dial, false);
+        }
+      }
+    }
+  });
+}
+
+// The pictures of the list's entries, nearest first to the dials' entries,
+// are made while there is room for them; a turn's neighbours may push out
+// the pictures used least recently.
+void cDialStrips::PrepareAround(const cKeptList &list, const std::vector<cContextRecord> &dials,
+                                std::size_t reach, bool mayEvict) {
+  if (list.items.empty() || dials.empty()) {
+    return;
+  }
+  std::vector<std::int64_t> positions;
+  for (const cContextRecord &dial : dials) {
+    positions.push_back(FindEntry(list.items, StoredValueText(dial.settings)));
+  }
+  mPictures.Prepare(list.serial, FilesAround(list.items, positions, reach), mayEvict);
+}
+
+void cDialStrips::PrepareAll(const cContextRecord &dial) {
+  if (const std::shared_ptr<const cKeptList> list = mLists.Find(dial.action)) {
+    PrepareAround(*list, {dial}, list->items.size() / 2, false);
+  }
 }
 
 void cDialStrips::SendEntry(const cContextRecord &dial, bool withTitle) const {
@@ -170,20 +242,21 @@ void cDialStrips::Show(const cContextRecord &dial, bool withTitle) {
     const cContextRecord now = mStore.Find(context, action);
     if (now.IsEncoder()) {
       SendEntry(now, withTitle);
+      PrepareAll(now);
     }
   });
 }
 
 bool cDialStrips::Turn(const cContextRecord &dial, std::int32_t ticks) {
-  const std::shared_ptr<const ItemList> list = mLists.Find(dial.action);
-  if (list == nullptr || list->empty()) {
+  const std::shared_ptr<const cKeptList> list = mLists.Find(dial.action);
+  if (list == nullptr || list->items.empty()) {
     return false;
   }
   if (!dial.settings.isObject() && !dial.settings.isNull()) {
     return true;
   }
-  const ListItem &item = (*list)[TurnedPosition(FindEntry(*list, StoredValueText(dial.settings)),
-                                                ticks, list->size())];
+  const ListItem &item = list->items[TurnedPosition(
+      FindEntry(list->items, StoredValueText(dial.settings)), ticks, list->items.size())];
   Json::Value settings = dial.settings.isObject() ? dial.settings : Json::Value(Json::objectValue);
   settings["value"] = item.value;
   settings["label"] = item.text;
@@ -196,26 +269,47 @@ bool cDialStrips::Turn(const cContextRecord &dial, std::int32_t ticks) {
     if (now.IsEncoder()) {
       mChannel->SetSettings(now.settings, now.context);
       SendEntry(now, false);
+      if (const std::shared_ptr<const cKeptList> current = mLists.Find(now.action)) {
+        PrepareAround(*current, {now}, kTurnReach, true);
+      }
     }
   });
   return true;
 }
 
 // The list is read once here and shared by every dial of the action.
+// Its pictures are made afresh: the files may have changed since the last list.
 void cDialStrips::KeepList(const KeyAction &action, const Json::Value &document) {
-  mLists.Keep(action.identifier, std::make_shared<const ItemList>(ReadListItems(
-                                     document, action.keyValue == KeyValue::Integer)));
+  auto list = std::make_shared<cKeptList>();
+  list->serial = mNextSerial.fetch_add(1) + 1;
+  list->items = ReadListItems(document, action.keyValue == KeyValue::Integer);
+  mPictures.Open(list->serial);
+  const std::shared_ptr<const cKeptList> replaced = mLists.Keep(action.identifier, list);
+  if (replaced != nullptr) {
+    mPictures.Close(replaced->serial);
+  }
   if (mChannel == nullptr) {
     return;
   }
   mInOrder.Run([this, &action] {
-    for (const cContextRecord &dial : DialsOf(action)) {
+    const std::vector<cContextRecord> dials = DialsOf(action);
+    for (const cContextRecord &dial : dials) {
       SendEntry(dial, false);
+    }
+    if (const std::shared_ptr<const cKeptList> current = mLists.Find(action.identifier)) {
+      PrepareAround(*current, dials, current->items.size() / 2, false);
     }
   });
 }
 
-void cDialStrips::DropLists() { mLists.DropAll(); }
+void cDialStrips::DropLists() {
+  mLists.DropAll();
+  mPictures.CloseAll();
+}
+
+void cDialStrips::StopMakingPictures() { mPictures.Stop(); }
+
+void cDialStrips::MakeWaitingPictures() { mPictures.MakeWaiting(); }
 
 void cDialStrips::ShowState(const KeyAction &action, bool on, std::optional<std::int32_t> value) {
   if (mChannel == nullptr || !action.dial.ShowsState()) {

@@ -6,9 +6,11 @@
 #include "plugin/context_store.h"
 #include "plugin/current_lists.h"
 #include "plugin/in_order.h"
+#include "plugin/strip_pictures.h"
 
 #include <json/json.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -33,7 +35,10 @@ std::string DialIconFile(const KeyAction &action);
 
 // Used from the session worker (dial events) and the main thread (lists and
 // states from the desktop application). The dials themselves are the store's
-// records; the strips keep only the current lists.
+// records; the strips keep only the current lists and their entries' pictures,
+// which a thread of the pictures' own makes (see cStripPictures): the strip
+// shows the action's own picture until an entry's picture is made, then the
+// entry again with it.
 //
 // For one dial, frames leave in the order of the changes they show: each
 // change is made first (the settings stored, the list kept), then a job of
@@ -44,8 +49,10 @@ std::string DialIconFile(const KeyAction &action);
 class cDialStrips {
 public:
   // `channel` is the plug-in's, set once by start-up before the session begins.
-  cDialStrips(cContextStore &store, ESDPluginChannel *const &channel)
-      : mStore(store), mChannel(channel) {}
+  // `pictureWorker`: who makes the entries' pictures (tests make them when
+  // they choose, with MakeWaitingPictures).
+  cDialStrips(cContextStore &store, ESDPluginChannel *const &channel,
+              cStripPictures::Worker pictureWorker);
 
   // Set once by start-up; without one the strips' texts are English.
   void SetLocalizer(const Localizer *localizer) { mLocalizer = localizer; }
@@ -61,6 +68,11 @@ public:
   // action shows its entry in it.
   void KeepList(const KeyAction &action, const Json::Value &document);
   void DropLists();
+  // The session has ended: no picture is made any more, and the one being
+  // made is waited for.
+  void StopMakingPictures();
+  // cStripPictures::Worker::Caller: makes every picture asked for, here.
+  void MakeWaitingPictures();
   // The desktop application reports the action's state: its dials show the
   // row's text for it; with `value`, only the dials whose "value" it is.
   void ShowState(const KeyAction &action, bool on, std::optional<std::int32_t> value);
@@ -71,6 +83,12 @@ public:
 private:
   std::string Localize(std::string_view english) const;
   void ShowEntry(const KeyAction &action, const cContextRecord &dial, Json::Value &feedback) const;
+  void ShowItem(const KeyAction &action, const cKeptList &list, std::int64_t position,
+                Json::Value &feedback) const;
+  void ShowMadePicture(std::uint64_t serial, const std::string &file);
+  void PrepareAround(const cKeptList &list, const std::vector<cContextRecord> &dials,
+                     std::size_t reach, bool mayEvict);
+  void PrepareAll(const cContextRecord &dial);
   // These run as jobs of mInOrder, on the dials as the store now has them.
   void SendEntry(const cContextRecord &dial, bool withTitle) const;
   void SendText(const cContextRecord &dial, std::string_view english) const;
@@ -80,5 +98,8 @@ private:
   ESDPluginChannel *const &mChannel;
   const Localizer *mLocalizer = nullptr;
   cCurrentLists mLists;
+  std::atomic<std::uint64_t> mNextSerial{0};
   cInOrder mInOrder;
+  // Last, so that its thread, which shows the pictures it makes, ends first.
+  mutable cStripPictures mPictures;
 };

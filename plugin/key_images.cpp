@@ -4,7 +4,6 @@
 #include "streamdeck/base64.h"
 #include "streamdeck/plugin_channel.h"
 
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -29,23 +28,12 @@ FileBytes ReadWholeFile(const std::string &path, std::uint64_t maxSize) {
   return bytes;
 }
 
-const unsigned char kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
 } // namespace
 
 FileBytes ReadImageFile(const std::string &path) {
   // The size is counted in 32 bits: a larger file is refused rather than
   // read truncated.
   return ReadWholeFile(path, std::numeric_limits<std::uint32_t>::max());
-}
-
-FileBytes ReadSmallPngFile(const std::string &path, std::size_t maxSize) {
-  FileBytes bytes = ReadWholeFile(path, maxSize);
-  if (bytes.size < sizeof kPngSignature ||
-      std::memcmp(bytes.data.get(), kPngSignature, sizeof kPngSignature) != 0) {
-    return FileBytes();
-  }
-  return bytes;
 }
 
 std::string LoadFileAsBase64(const std::string &path) {

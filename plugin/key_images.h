@@ -19,11 +19,6 @@ struct FileBytes {
 // file is opened without blocking and checked after it was opened.
 FileBytes ReadImageFile(const std::string &path);
 
-// The file's whole content when it is a PNG file (by its signature) of at most
-// `maxSize` bytes, opened and read like ReadImageFile; empty otherwise. The
-// size is checked before anything is read.
-FileBytes ReadSmallPngFile(const std::string &path, std::size_t maxSize);
-
 // The file's whole content in Base64; empty when ReadImageFile gives nothing.
 std::string LoadFileAsBase64(const std::string &path);
 

@@ -20,6 +20,11 @@ struct KeyAction;
 
 class cZorvanePlugin : public ESDBasePlugin, public cNotificationReactions {
 public:
+  // `pictureWorker`: who makes the pictures of the dials' strips; a thread of
+  // their own, unless a test makes them with MakeWaitingPictures.
+  explicit cZorvanePlugin(cStripPictures::Worker pictureWorker = cStripPictures::Worker::OwnThread)
+      : mStrips(mStore, mChannel, pictureWorker) {}
+
   // Set once by start-up, before the session begins.
   void SetCommandQueue(cCommandQueue *commands) { mCommands = commands; }
   // Set once by start-up, before the session begins; without one the texts
@@ -62,6 +67,9 @@ public:
   void ForwardListToInspectors(const std::string &action, const Json::Value &document) override;
 
   const cContextStore &Store() const { return mStore; }
+  // The session has ended: the strips make no more pictures.
+  void StopMakingPictures() { mStrips.StopMakingPictures(); }
+  void MakeWaitingPictures() { mStrips.MakeWaitingPictures(); }
 
 private:
   void Enqueue(std::unique_ptr<const cCommand> command);
@@ -73,6 +81,6 @@ private:
   bool HasDial(const KeyAction &action) const;
 
   cContextStore mStore;
-  cDialStrips mStrips{mStore, mChannel};
+  cDialStrips mStrips;
   cCommandQueue *mCommands = nullptr;
 };

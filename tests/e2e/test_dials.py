@@ -10,6 +10,7 @@ sends, and keys get exactly what they got before.
 import base64
 import json
 import shutil
+import struct
 from pathlib import Path
 
 import pytest
@@ -318,32 +319,53 @@ def test_a_fast_turn_is_answered_tick_by_tick_in_order_and_a_push_applies_the_it
     dials.expect_nothing_more()
 
 
-def test_the_icon_is_the_elements_small_readable_png_else_the_actions_picture(dials, tmp_path):
-    small = tmp_path / "fox.png"
-    small.write_bytes(b"\x89PNG\r\n\x1a\n" + bytes(range(256)) * 4)
-    largest = tmp_path / "owl.png"
-    largest.write_bytes(b"\x89PNG\r\n\x1a\n" + b"\0" * (64 * 1024 - 8))
-    too_large = tmp_path / "cat.png"
-    too_large.write_bytes(b"\x89PNG\r\n\x1a\n" + b"\0" * (64 * 1024 - 7))
-    not_png = tmp_path / "gif.png"
-    not_png.write_bytes(b"GIF89a" + b"\0" * 100)
-    items = [{"name": "Fox", "id": "fox", "thumbnail": str(small)},
-             {"name": "Owl", "id": "owl", "thumbnail": str(largest)},
-             {"name": "Cat", "id": "cat", "thumbnail": str(too_large)},
-             {"name": "Gif", "id": "gif", "thumbnail": str(not_png)},
-             {"name": "Gone", "id": "gone", "thumbnail": str(tmp_path / "missing.png")}]
+def png_size(url):
+    """The width and height of a PNG data URL's picture, from its header."""
+    assert url.startswith("data:image/png;base64,"), url[:40]
+    png = base64.b64decode(url.split(",", 1)[1])
+    assert png[:8] == b"\x89PNG\r\n\x1a\n" and png[12:16] == b"IHDR"
+    return struct.unpack(">II", png[16:24])
+
+
+# Thumbnails of tests/platform/pictures/ and the size each is fitted to on the
+# strip's 48 px picture; None: refused, the action's own picture instead.
+THUMBNAILS = [
+    ("png_rgb.png", (48, 24)),
+    ("jpeg_progressive.jpg", (24, 48)),
+    ("gif_animated.gif", (48, 24)),
+    ("png_palette_transparent.png", (24, 48)),
+    ("png_small.png", (16, 8)),
+    ("truncated.png", None),
+    ("png_claims_60000.png", None),
+    ("text.png", None),
+    ("missing.png", None),
+]
+
+
+def test_every_thumbnail_is_shown_fitted_to_the_strip_else_the_actions_picture(dials, tmp_path):
+    pictures = Path(__file__).resolve().parent.parent / "platform" / "pictures"
+    items = []
+    for position, (name, _) in enumerate(THUMBNAILS):
+        if (pictures / name).exists():
+            shutil.copy(pictures / name, tmp_path / name)
+        items.append({"name": name, "id": str(position), "thumbnail": str(tmp_path / name)})
     dials.encoder(AVATAR, "dial")
     dials.messages.wait(1)
     dials.commands(1)
     dials.notify_list(AVATAR, items)
     dials.messages.wait(1)
-    for position, item in enumerate(items):
+    own = "images/encoders/changeavatar.png"
+    for position, (name, size) in enumerate(THUMBNAILS):
         dials.turn(AVATAR, "dial", 1)
-        # Never the previous item's thumbnail: the action's own picture instead.
-        readable = item["id"] in ("fox", "owl")
-        icon = png_url(item["thumbnail"]) if readable else "images/encoders/changeavatar.png"
-        shown = {"value": item["name"], "icon": icon, "indicator": 25 * position}
-        dials.expect([stored("dial", {"value": item["id"], "label": item["name"]}), feedback("dial", **shown)])
+        settings, frame = dials.messages.wait(2)
+        assert settings == stored("dial", {"value": str(position), "label": name})
+        assert (frame["payload"]["value"], frame["payload"]["indicator"]) == (name, (200 * position + 8) // 16)
+        if size is not None and frame["payload"]["icon"] == own:
+            # Not made yet: the picture follows, with the entry again.
+            [frame] = dials.messages.wait(1)
+        icon = frame["payload"]["icon"]
+        assert (png_size(icon) if size else icon) == (size or own), name
+        dials.expect_nothing_more()
 
 
 def test_turning_without_a_list_asks_for_it_and_broadcast_and_calibrate_ignore_turning(dials):

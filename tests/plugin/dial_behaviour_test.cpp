@@ -4,7 +4,9 @@
 // must get exactly what they got before.
 #include "desktop/key_actions.h"
 #include "desktop/notification_decoding.h"
+#include "platform/platform.h"
 #include "plugin/zorvane_plugin.h"
+#include "streamdeck/base64.h"
 #include "streamdeck/json_text.h"
 #include "streamdeck/localizer.h"
 #include "streamdeck/plugin_channel.h"
@@ -13,8 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
-#include <fstream>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -389,43 +392,99 @@ TEST_F(Dial, StatesShowOnDialsAsTextAndOnKeysAsBefore) {
 class DialWithThumbnails : public Dial {
 protected:
   TemporaryFolder folder{"dial-thumbnails"};
-  std::string png = std::string("\x89PNG\r\n\x1a\n", 8);
 
-  void Write(const std::string &name, const std::string &bytes) {
-    std::ofstream(folder.Path() + "/" + name, std::ios::binary) << bytes;
+  // Copies a file of tests/platform/pictures/ into the folder as `name`.
+  void Copy(const std::string &picture, const std::string &name) {
+    std::filesystem::copy_file(std::string(ZORVANE_TEST_PICTURES) + "/" + picture,
+                               folder.Path() + "/" + name,
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+  // What the strip shows for the file `name` of the folder: the picture that
+  // the platform makes of it for the built-in layouts, else the action's own.
+  std::string Icon(const std::string &name) const {
+    const std::string png = platform::MakeStripPicture(folder.Path() + "/" + name, 48);
+    if (png.empty()) {
+      return "images/encoders/quickslot.png";
+    }
+    return "data:image/png;base64," +
+           Base64Encode(reinterpret_cast<const unsigned char *>(png.data()),
+                        static_cast<std::uint32_t>(png.size()));
+  }
+  std::string ListOf(const std::string &items) const {
+    return R"({"listType":"quickslot","imagePath":)" + WriteJsonString(folder.Path()) +
+           R"(,"itemList":[)" + items + "]}";
+  }
+  // The icon of each frame sent so far, by context, then forgets them.
+  std::vector<std::string> TakeIcons() {
+    std::vector<std::string> icons;
+    for (const Json::Value &message : TakeMessages()) {
+      if (message["event"] == "setFeedback") {
+        icons.push_back(message["context"].asString() + " " +
+                        message["payload"]["icon"].asString());
+      }
+    }
+    return icons;
   }
 };
 
-TEST_F(DialWithThumbnails, TurningShowsASmallReadablePngAsTheIconElseTheActionsPicture) {
-  Write("small.png", png + "abc");
-  Write("limit.png", png + std::string(64 * 1024 - png.size(), 'x'));
-  Write("large.png", png + std::string(64 * 1024 - png.size() + 1, 'x'));
-  Write("fake.png", "not a png at all");
-  const std::string list = R"({"listType":"quickslot","imagePath":)" +
-                           WriteJsonString(folder.Path()) +
-                           R"(,"itemList":["small",{"name":"L","id":"limit.png"},"large","fake",)"
-                           R"("missing",{"name":"Abs","thumb":)" +
-                           WriteJsonString(folder.Path() + "/small.png") + "}]}";
-  AppearOnDial(Action::Quickslot, "q");
-  List(Action::Quickslot, list);
-  TakeMessages();
-  const std::string prefix = "data:image/png;base64,";
-  const std::string own = "images/encoders/quickslot.png";
+TEST_F(DialWithThumbnails, EveryReadableThumbnailIsShownScaledElseTheActionsPicture) {
+  const std::pair<std::string, std::string> files[] = {
+      {"png_rgb.png", "rgb.png"},         {"jpeg_progressive.jpg", "photo.png"},
+      {"gif_animated.gif", "gif.gif"},    {"png_interlaced.png", "interlaced.png"},
+      {"truncated.png", "truncated.png"}, {"png_claims_60000.png", "huge.png"},
+      {"text.png", "text.png"},           {"bmp_24bit.bmp", "bmp.bmp"},
+  };
+  std::string items;
   std::vector<std::string> icons;
-  for (int turn = 0; turn < 6; ++turn) {
-    Turn(Action::Quickslot, "q", "1");
-    const std::string icon = TakeMessages().at(1)["payload"]["icon"].asString();
-    icons.push_back(icon.rfind(prefix, 0) == 0 ? std::to_string(icon.size() - prefix.size())
-                                               : icon);
+  for (const auto &[picture, name] : files) {
+    Copy(picture, name);
+    items += R"({"name":")" + name + R"(","id":")" + name + R"("},)";
+    icons.push_back("q " + Icon(name));
   }
-  // An unreadable one must not leave the previous item's thumbnail on the strip.
-  EXPECT_EQ(icons, (std::vector<std::string>{"16", std::to_string((64 * 1024 + 2) / 3 * 4), own,
-                                             own, own, "16"}));
-  // The list again: the current item keeps its thumbnail beside its name.
+  // A missing file and a folder: the action's own picture.
+  items += R"("missing",{"name":"Folder","thumb":)" + WriteJsonString(folder.Path()) + "}";
+  icons.insert(icons.end(), 2, "q " + Icon("missing"));
+  AppearOnDial(Action::Quickslot, "q", R"({"value":"rgb.png"})");
+  TakeMessages();
+  List(Action::Quickslot, ListOf(items));
+  EXPECT_EQ(TakeIcons(), std::vector<std::string>{"q " + Icon("missing")})
+      << "not made yet: the action's own picture";
+  MakePictures();
+  EXPECT_EQ(TakeIcons(), std::vector<std::string>{icons[0]}) << "the awaited picture, once made";
+  std::vector<std::string> shown;
+  for (std::size_t turn = 1; turn <= icons.size(); ++turn) {
+    Turn(Action::Quickslot, "q", "1");
+    const std::vector<std::string> sent = TakeIcons();
+    shown.insert(shown.end(), sent.begin(), sent.end());
+  }
+  std::rotate(icons.begin(), icons.begin() + 1, icons.end());
+  EXPECT_EQ(shown, icons) << "each turn finds its entry's picture made";
+}
+
+// A turn reads no file: pictures are made once per list. A new list of the
+// same files makes them afresh, as the files may have changed.
+TEST_F(DialWithThumbnails, PicturesAreMadeOncePerListAndAfreshForANewList) {
+  Copy("png_rgb.png", "a.png");
+  Copy("jpeg_baseline.jpg", "b.png");
+  const std::string list = ListOf(R"("a","b")");
+  AppearOnDial(Action::Quickslot, "q", R"({"value":"a"})");
   List(Action::Quickslot, list);
-  const Json::Value shown = TakeMessages().at(0)["payload"];
-  EXPECT_EQ(shown["value"], "Abs");
-  EXPECT_EQ(shown["icon"].asString().size(), prefix.size() + 16);
+  MakePictures();
+  const std::string a = "q " + Icon("a.png");
+  const std::string b = "q " + Icon("b.png");
+  Copy("png_interlaced.png", "a.png");
+  Copy("text.png", "b.png");
+  TakeMessages();
+  Turn(Action::Quickslot, "q", "1");
+  Turn(Action::Quickslot, "q", "1");
+  MakePictures();
+  EXPECT_EQ(TakeIcons(), (std::vector<std::string>{b, a})) << "as made before the files changed";
+  List(Action::Quickslot, list);
+  EXPECT_EQ(TakeIcons(), std::vector<std::string>{"q images/encoders/quickslot.png"});
+  MakePictures();
+  const std::string remade = "q " + Icon("a.png");
+  EXPECT_NE(remade, a);
+  EXPECT_EQ(TakeIcons(), std::vector<std::string>{remade});
 }
 
 TEST_F(Dial, ItemsWithoutThumbnailsLeaveTheIconAlone) {

@@ -43,23 +43,6 @@ TEST_F(ImageFiles, WholeFileIsEncoded) {
             "iVBORw0KGgoA");
 }
 
-TEST_F(ImageFiles, SmallPngFilesOnlyUpToTheLimit) {
-  const std::string signature("\x89PNG\r\n\x1a\n", 8);
-  const std::string atLimit = Write("limit.png", signature + std::string(92, 'x'));
-  const FileBytes read = ReadSmallPngFile(atLimit, 100);
-  ASSERT_EQ(read.size, 100u);
-  EXPECT_EQ(std::string(reinterpret_cast<const char *>(read.data.get()), read.size),
-            signature + std::string(92, 'x'));
-  EXPECT_EQ(ReadSmallPngFile(atLimit, 99).size, 0u);
-  EXPECT_EQ(ReadSmallPngFile(Write("bare.png", signature), 100).size, 8u);
-  for (const std::string &bytes : {std::string("GIF89a not a png"), signature.substr(0, 7),
-                                   std::string("\x89PNG\r\n\x1a\r")}) {
-    EXPECT_EQ(ReadSmallPngFile(Write("other.png", bytes), 100).size, 0u) << bytes;
-  }
-  EXPECT_EQ(ReadSmallPngFile(folder + "/missing.png", 100).size, 0u);
-  EXPECT_EQ(ReadSmallPngFile(folder, 100).size, 0u);
-}
-
 TEST_F(ImageFiles, UnreadableFilesGiveTheEmptyText) {
   EXPECT_EQ(LoadFileAsBase64(Write("empty.png", "")), "");
   EXPECT_EQ(LoadFileAsBase64(folder + "/missing.png"), "");

@@ -12,7 +12,8 @@
 #include <vector>
 
 struct RecordedPlugin {
-  cZorvanePlugin plugin;
+  // The strips' pictures are made when a test calls MakePictures.
+  cZorvanePlugin plugin{cStripPictures::Worker::Caller};
   RecordingSession session;
   RecordingQueue commands;
   ESDPluginChannel channel{"uuid", &session, &plugin};
@@ -43,6 +44,8 @@ struct RecordedPlugin {
     }
     return kinds;
   }
+  // Makes every strip picture asked for so far, sending what it shows.
+  void MakePictures() { plugin.MakeWaitingPictures(); }
   // Every message sent so far, then forgets them.
   std::vector<Json::Value> TakeMessages() {
     auto taken = session.Messages();

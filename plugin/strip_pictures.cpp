@@ -1,0 +1,244 @@
+#include "plugin/strip_pictures.h"
+
+#include "streamdeck/base64.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+
+std::string DataUrl(const std::string &png) {
+  if (png.empty()) {
+    return std::string();
+  }
+  return "data:image/png;base64," +
+         Base64Encode(reinterpret_cast<const unsigned char *>(png.data()),
+                      static_cast<std::uint32_t>(png.size()));
+}
+
+} // namespace
+
+cStripPictures::cStripPictures(cMaker maker, Worker worker)
+    : mMaker(std::move(maker)), mWorker(worker) {}
+
+cStripPictures::~cStripPictures() { Stop(); }
+
+std::size_t cStripPictures::CostOf(const cKey &key, const std::string &picture) {
+  // The bookkeeping of an entry: its node, its index entry and the key twice.
+  constexpr std::size_t kEntryOverhead = 128;
+  return kEntryOverhead + 2 * key.second.size() + picture.size();
+}
+
+void cStripPictures::Open(std::uint64_t list) {
+  const std::lock_guard<std::mutex> lock(mMutex);
+  mOpen.insert(list);
+}
+
+void cStripPictures::Close(std::uint64_t list) {
+  const std::lock_guard<std::mutex> lock(mMutex);
+  mOpen.erase(list);
+  mFull.erase(list);
+  DropKept(list);
+  mWaiting.erase(
+      std::remove_if(mWaiting.begin(), mWaiting.end(),
+                     [list](const cRequest &request) { return request.key.first == list; }),
+      mWaiting.end());
+  for (auto wanted = mWanted.begin(); wanted != mWanted.end();) {
+    wanted = wanted->first == list ? mWanted.erase(wanted) : std::next(wanted);
+  }
+}
+
+void cStripPictures::CloseAll() {
+  const std::lock_guard<std::mutex> lock(mMutex);
+  mOpen.clear();
+  mFull.clear();
+  mKept.clear();
+  mIndex.clear();
+  mKeptBytes = 0;
+  mWaiting.clear();
+  mWanted.clear();
+}
+
+void cStripPictures::DropKept(std::uint64_t list) {
+  for (auto kept = mKept.begin(); kept != mKept.end();) {
+    if (kept->key.first == list) {
+      mKeptBytes -= CostOf(kept->key, kept->picture);
+      mIndex.erase(kept->key);
+      kept = mKept.erase(kept);
+    } else {
+      ++kept;
+    }
+  }
+}
+
+std::optional<std::string> cStripPictures::Find(std::uint64_t list, const std::string &file) {
+  std::unique_lock<std::mutex> lock(mMutex);
+  cKey key{list, file};
+  const auto kept = mIndex.find(key);
+  if (kept != mIndex.end()) {
+    mKept.splice(mKept.begin(), mKept, kept->second);
+    return kept->second->picture;
+  }
+  if (mOpen.count(list) == 0 || mStopping) {
+    return std::nullopt;
+  }
+  mWanted.insert(key);
+  Ask(lock, cRequest{std::move(key), true}, true);
+  return std::nullopt;
+}
+
+void cStripPictures::Prepare(std::uint64_t list, const std::vector<std::string> &files,
+                             bool mayEvict) {
+  std::unique_lock<std::mutex> lock(mMutex);
+  if (mOpen.count(list) == 0 || mStopping || (!mayEvict && mFull.count(list) != 0)) {
+    return;
+  }
+  for (const std::string &file : files) {
+    if (mIndex.count(cKey{list, file}) == 0) {
+      mWaiting.push_back(cRequest{cKey{list, file}, mayEvict});
+    }
+  }
+  if (!mWaiting.empty()) {
+    Ask(lock, cRequest{}, false);
+  }
+}
+
+// Queues `request` (none when its key is empty) and wakes the worker, first
+// starting the thread when there is none yet. A thread that cannot start
+// leaves the requests waiting for the next one to try again.
+void cStripPictures::Ask(std::unique_lock<std::mutex> &lock, cRequest request, bool first) {
+  if (!request.key.second.empty()) {
+    if (first) {
+      mWaiting.push_front(std::move(request));
+    } else {
+      mWaiting.push_back(std::move(request));
+    }
+  }
+  if (mWorker != Worker::OwnThread) {
+    return;
+  }
+  if (!mThread.joinable()) {
+    try {
+      mThread = std::thread([this] { RunThread(); });
+    } catch (const std::exception &) {
+      return;
+    }
+  }
+  lock.unlock();
+  mWork.notify_one();
+}
+
+bool cStripPictures::TakeNext(cRequest &request) {
+  while (!mWaiting.empty() && !mStopping) {
+    request = std::move(mWaiting.front());
+    mWaiting.pop_front();
+    const std::uint64_t list = request.key.first;
+    const bool wanted = mOpen.count(list) != 0 && mIndex.count(request.key) == 0 &&
+                        (request.mayEvict || mFull.count(list) == 0);
+    if (wanted) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void cStripPictures::EvictFor(std::size_t bytes) {
+  while (!mKept.empty() && mKeptBytes + bytes > kMaxStripPictureBytes) {
+    const cKept &last = mKept.back();
+    mKeptBytes -= CostOf(last.key, last.picture);
+    mIndex.erase(last.key);
+    mKept.pop_back();
+  }
+}
+
+bool cStripPictures::Keep(const cRequest &request, std::string picture) {
+  const std::lock_guard<std::mutex> lock(mMutex);
+  const std::uint64_t list = request.key.first;
+  if (mOpen.count(list) == 0 || mIndex.count(request.key) != 0) {
+    return false;
+  }
+  const std::size_t cost = CostOf(request.key, picture);
+  if (request.mayEvict) {
+    EvictFor(cost);
+  } else if (mKeptBytes + cost > kMaxStripPictureBytes) {
+    // No room left without pushing out another picture: the list's
+    // preparation ends here, and the rest is made when a strip shows it.
+    mFull.insert(list);
+    return false;
+  }
+  if (cost > kMaxStripPictureBytes) {
+    return false;
+  }
+  // A refused file is shown as the strip already shows it: no one waits.
+  const bool shows = !picture.empty();
+  // A picture made ahead counts as the least recently used of those made so
+  // far: made nearest first, the farthest from the dials goes first.
+  const auto at = request.mayEvict ? mKept.begin() : mKept.end();
+  const auto kept = mKept.insert(at, cKept{request.key, std::move(picture)});
+  mIndex.emplace(request.key, kept);
+  mKeptBytes += cost;
+  return mWanted.erase(request.key) != 0 && shows;
+}
+
+void cStripPictures::MakeAndKeep(const cRequest &request) {
+  std::string picture;
+  try {
+    picture = DataUrl(mMaker(request.key.second));
+  } catch (const std::exception &) {
+    // No memory for this one: it is shown as a refused file.
+    picture.clear();
+  }
+  if (Keep(request, std::move(picture)) && mMadeHandler) {
+    mMadeHandler(request.key.first, request.key.second);
+  }
+}
+
+void cStripPictures::RunThread() {
+  for (;;) {
+    cRequest request;
+    {
+      std::unique_lock<std::mutex> lock(mMutex);
+      mWork.wait(lock, [this] { return mStopping || !mWaiting.empty(); });
+      if (!TakeNext(request)) {
+        if (mStopping) {
+          return;
+        }
+        continue;
+      }
+    }
+    MakeAndKeep(request);
+  }
+}
+
+void cStripPictures::MakeWaiting() {
+  for (;;) {
+    cRequest request;
+    {
+      const std::lock_guard<std::mutex> lock(mMutex);
+      if (!TakeNext(request)) {
+        return;
+      }
+    }
+    MakeAndKeep(request);
+  }
+}
+
+void cStripPictures::Stop() {
+  std::thread thread;
+  {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    mStopping = true;
+    mWaiting.clear();
+    mWanted.clear();
+    thread = std::move(mThread);
+  }
+  mWork.notify_all();
+  if (thread.joinable()) {
+    thread.join();
+  }
+}
+
+std::size_t cStripPictures::KeptBytes() const {
+  const std::lock_guard<std::mutex> lock(mMutex);
+  return mKeptBytes;
+}
