@@ -26,10 +26,10 @@ ctest --preset windows
 source "$script_dir/wine-env.sh" "$build_dir"
 zorvane_wine_session_start
 trap zorvane_wine_session_stop EXIT
-# Of Wine's own messages only the loader's errors: none while a program starts
-# as it should (the tests check that the plug-in writes nothing), and they
-# say why one could not start.
-WINEDEBUG=-all,err+module \
+# Of Wine's own messages only the errors of the loader and of the address
+# space: none while a program starts as it should (the tests check that the
+# plug-in writes nothing), and they say why one could not start.
+WINEDEBUG=-all,err+module,err+virtual \
 ZORVANE_PLUGIN_CMD="wine $(printf '%q' "$build_dir/zorvaneplugin.exe")" \
 ZORVANE_DESKTOP_CMD="wine $(printf '%q' "$build_dir/zorvane-desktop-standin.exe")" \
   "${ZORVANE_PYTHON:-/usr/bin/python3}" -m pytest -q -p no:cacheprovider "$repo_dir/tests/e2e"

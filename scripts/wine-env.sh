@@ -78,9 +78,26 @@ zorvane_wine_logged() {
 # Starts the prefix's Wine session: ends whatever an interrupted run left in
 # it, then starts a server that stays until zorvane_wine_session_stop (no
 # persistence time), its service processes and a keeper of the desktop.
+#
+# Wine's own start-up fails now and then, rarely and at random: a new Wine
+# process cannot map the page that Windows keeps at one fixed address in every
+# process (the shared user data; the session log then says "failed to map the
+# shared user data: c0000018"), because the Linux process already has
+# something there. On Windows the system maps that page into every process
+# itself, so this cannot happen there. The start is tried up to three times;
+# each failure is reported with the end of the session log, Wine's messages.
 zorvane_wine_session_start() {
   : >"$ZORVANE_WINE_LOG"
-  zorvane_wine_session_stop
+  local attempt
+  for attempt in 1 2 3; do
+    zorvane_wine_session_stop
+    zorvane_wine_session_try && return 0
+    echo "Wine: the session did not start (attempt $attempt of 3)" >&2
+  done
+  return 1
+}
+
+zorvane_wine_session_try() {
   zorvane_wine_logged "starting the Wine server" wineserver -p || return
   # Its service processes, its desktop (explorer.exe) and a program that keeps
   # a window on that desktop until the session ends. `start` returns once the
