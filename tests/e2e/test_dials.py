@@ -355,17 +355,32 @@ def test_every_thumbnail_is_shown_fitted_to_the_strip_else_the_actions_picture(d
     dials.notify_list(AVATAR, items)
     dials.messages.wait(1)
     own = "images/encoders/changeavatar.png"
-    for position, (name, size) in enumerate(THUMBNAILS):
-        dials.turn(AVATAR, "dial", 1)
-        settings, frame = dials.messages.wait(2)
-        assert settings == stored("dial", {"value": str(position), "label": name})
-        assert (frame["payload"]["value"], frame["payload"]["indicator"]) == (name, (200 * position + 8) // 16)
-        if size is not None and frame["payload"]["icon"] == own:
-            # Not made yet: the picture follows, with the entry again.
-            [frame] = dials.messages.wait(1)
-        icon = frame["payload"]["icon"]
-        assert (png_size(icon) if size else icon) == (size or own), name
-        dials.expect_nothing_more()
+
+    def turn_through_the_list(files_there=True):
+        icons = []
+        for position, (name, size) in enumerate(THUMBNAILS):
+            dials.turn(AVATAR, "dial", 1)
+            settings, frame = dials.messages.wait(2)
+            assert settings == stored("dial", {"value": str(position), "label": name})
+            assert (frame["payload"]["value"], frame["payload"]["indicator"]) == (name, (200 * position + 8) // 16)
+            if files_there and size is not None and frame["payload"]["icon"] == own:
+                # Not made yet: the picture follows, with the entry again.
+                [frame] = dials.messages.wait(1)
+            icons.append(frame["payload"]["icon"])
+            dials.expect_nothing_more()
+        return icons
+
+    icons = turn_through_the_list()
+    assert [png_size(icon) if size else icon for icon, (_, size) in zip(icons, THUMBNAILS)] == [
+        size or own for _, size in THUMBNAILS]
+    # A turn reads no file: the pictures are made once per list.
+    for name, _ in THUMBNAILS:
+        (tmp_path / name).unlink(missing_ok=True)
+    assert turn_through_the_list() == icons
+    # A new list makes them afresh: the files are gone now.
+    dials.notify_list(AVATAR, items)
+    dials.messages.wait(1)
+    assert turn_through_the_list(files_there=False) == [own] * len(THUMBNAILS)
 
 
 def test_turning_without_a_list_asks_for_it_and_broadcast_and_calibrate_ignore_turning(dials):
