@@ -11,7 +11,7 @@
 #
 # On a fresh Debian 12 machine run it as root: it installs the Debian packages
 # it needs when they are missing.
-# ZORVANE_PYTHON names the Python with websockets (default: Debian's).
+# ZORVANE_PYTHON names the Python with websockets and Pillow (default: Debian's).
 set -euo pipefail
 
 repo_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -43,8 +43,9 @@ fi
 echo "== building the Windows plug-in"
 scripts/build-windows.sh
 
-# The demo itself runs on Debian's Python with websockets.
-scripts/install-deps.sh python3 python3-websockets
+# The demo itself runs on Debian's Python with websockets, and draws its
+# thumbnails with Pillow.
+scripts/install-deps.sh python3 python3-websockets python3-pil
 
 echo "== preparing Wine"
 # shellcheck source-path=SCRIPTDIR

@@ -12,7 +12,7 @@ else
   packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev git
             libwebsocketpp-dev libasio-dev libjsoncpp-dev libgtest-dev libgmock-dev
             pkg-config libpng-dev libjpeg62-turbo-dev libgif-dev libwebp-dev
-            python3 python3-websockets python3-pytest)
+            python3 python3-websockets python3-pytest python3-pil)
 fi
 missing=()
 for package in "${packages[@]}"; do

@@ -5,7 +5,7 @@
 # zorvaneplugin.exe.
 #
 # usage: scripts/test-windows.sh
-# ZORVANE_PYTHON names the Python with pytest and websockets (default: Debian's).
+# ZORVANE_PYTHON names the Python with pytest, websockets and Pillow (default: Debian's).
 set -euo pipefail
 
 script_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -15,8 +15,8 @@ cd "$repo_dir"
 
 "$script_dir/build-windows.sh"
 
-# The end-to-end tests need Debian's pytest and websockets.
-"$script_dir/install-deps.sh" python3-pytest python3-websockets
+# The end-to-end tests need Debian's pytest and websockets; the demo's, Pillow.
+"$script_dir/install-deps.sh" python3-pytest python3-websockets python3-pil
 
 # Each test runs through scripts/wine-run.sh, inside the Wine session that
 # the tests' fixture starts and stops.

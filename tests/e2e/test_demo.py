@@ -35,13 +35,18 @@ STEPS = [
     "the plug-in sends the quick-slot key its image again.",
     'A Change Avatar action appears on dial 0, its stored avatar "fox"; the strip shows [Change Avatar | fox]',
     "the desktop application receives: get avatar list (kind 0x80006, no text).",
-    "the strip names it: [Change Avatar | Fox Ember | 0 %] and an icon (",
+    "and their thumbnails (fox.png, a 2048x2048 px PNG; owl.png, a 1024x1024 px PNG; cat.jpg, a 1536x1024 px JPEG)",
+    "the strip names it: [Change Avatar | Fox Ember | 0 %] and a 48x48 px icon (",
+    "characters of PNG data URL), fox.png fitted to it",
     'The dial turns one step clockwise; the plug-in stores "owl" labelled "Owl Nightwatch" (setSettings)'
-    " and the strip shows [Change Avatar | Owl Nightwatch | 50 %] and an icon (",
+    " and the strip shows [Change Avatar | Owl Nightwatch | 50 %] and a 48x48 px icon (",
+    "characters of PNG data URL), owl.png fitted to it",
     'past the last avatar to the first; the plug-in stores "fox" labelled "Fox Ember" (setSettings)'
-    " and the strip shows [Change Avatar | Fox Ember | 0 %] and an icon (",
+    " and the strip shows [Change Avatar | Fox Ember | 0 %] and a 48x48 px icon (",
+    "characters of PNG data URL), fox.png fitted to it",
     'from the first avatar to the last; the plug-in stores "cat" labelled "Cat Whiskers" (setSettings)'
-    " and the strip shows [Change Avatar | Cat Whiskers | 100 %] and an icon (",
+    " and the strip shows [Change Avatar | Cat Whiskers | 100 %] and a 48x32 px icon (",
+    "characters of PNG data URL), cat.jpg fitted to it",
     "The dial is pushed and released; the desktop application receives: change avatar 'cat'"
     ' (kind 0x80004, {"value1":"cat"}).',
     "The desktop application quits (exit code 0).",

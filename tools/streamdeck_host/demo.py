@@ -5,16 +5,20 @@ Keys appear on the Stream Deck, are pressed, and their presses arrive at the
 desktop application as commands; a property inspector opens and receives the
 list that the desktop application answers with; the desktop application
 reports changes and the keys follow; a Change Avatar action on a dial names
-its avatar on the touch strip, turning goes through the desktop
-application's avatars and pushing applies the one shown; the desktop
-application quits and the keys go back to their first state; the Stream Deck application closes the
-connection and the plug-in exits.
+its avatar on the touch strip beside the avatar's thumbnail (photo-sized
+files, PNG and JPEG, that the plug-in fits to the strip), turning goes
+through the desktop application's avatars and pushing applies the one
+shown; the desktop application quits and the keys go back to their first
+state; the Stream Deck application closes the connection and the plug-in
+exits.
 
 Every step waits (with a hang guard, never a fixed sleep) for the effect it
 expects, checks it, and prints one line saying what happened. Messages from
 the plug-in are counted exactly: after the expected ones have arrived, a ping
 to the plug-in comes back only once it has sent everything that the step
-caused, so a message too many is caught as well as one missing.
+caused, so a message too many is caught as well as one missing. A picture
+on the strip is looked at: it must have the size its thumbnail fits to and
+show that thumbnail, averaged down.
 
 Both stand-ins run with the same environment, with a private XDG_RUNTIME_DIR
 of the demo's own, so that the plug-in and the stand-in desktop application
@@ -26,6 +30,7 @@ that says what was missing.
 """
 
 import base64
+import io
 import json
 import os
 import sys
@@ -33,12 +38,15 @@ import tempfile
 from contextlib import ExitStack
 from dataclasses import dataclass
 
+from PIL import Image
+
 from desktop_standin import DesktopStandIn, command_value
+from support.photo_library import write_library
 from support.png import png_file
 
 from .dials import dial_press, dial_rotate, encoder_layout, instance_event, strip_text
 from .host import StreamDeckHost, plugin_environment, runs_under_wine
-from .strip_picture import strip_png
+from .strip_picture import png_size, strip_png
 from .styled import registration_text
 
 PREFIX = "com.brimcove.zorvaneplugin."
@@ -77,12 +85,22 @@ EMOTE_LIST_DOCUMENT = {
     "imagePath": "C:\\Zorvane\\emotes",
 }
 
-# The desktop application's avatars: value, name, colour of the thumbnail.
-AVATARS = [("fox", "Fox Ember", (0xE0, 0x70, 0x20)), ("owl", "Owl Nightwatch", (0x8B, 0x5A, 0x2B)),
-           ("cat", "Cat Whiskers", (0x90, 0x90, 0x98))]
+# The desktop application's avatars: value, name, and the thumbnail as a
+# streamer's library has it: its file, its sides in pixels (one for a square)
+# and its format.
+AVATARS = [("fox", "Fox Ember", ("fox.png", 2048, "PNG")), ("owl", "Owl Nightwatch", ("owl.png", 1024, "PNG")),
+           ("cat", "Cat Whiskers", ("cat.jpg", (1536, 1024), "JPEG"))]
 AVATAR_NAMES = {value: name for value, name, _ in AVATARS}
+AVATAR_THUMBNAILS = {value: thumbnail for value, _, thumbnail in AVATARS}
 # Where each avatar stands in the list, as the strip's indicator shows it: 0 at the first, 100 at the last.
 AVATAR_INDICATORS = {value: 100 * index // (len(AVATARS) - 1) for index, (value, _, _) in enumerate(AVATARS)}
+# Each thumbnail as the plug-in fits it into the strip's 48 x 48 px picture, keeping its aspect ratio.
+FITTED_SIZES = {"fox": (48, 48), "owl": (48, 48), "cat": (48, 32)}
+# What the strip shows beside an entry whose picture is not made yet: the action's own picture in the bundle.
+OWN_PICTURE = "images/encoders/changeavatar.png"
+# How far, on average over its samples (0 to 255), a picture on the strip may be from its thumbnail averaged
+# down to that size: decoders differ by a few levels (a JPEG most), another photo is tens of levels away.
+PICTURE_TOLERANCE = 6
 
 
 @dataclass(frozen=True)
@@ -144,7 +162,8 @@ class Demo:
             "imagePath": os.path.dirname(image_path),
             "itemList": [{"name": name, "id": value, "thumbnail": thumbnails[value]} for value, name, _ in AVATARS],
         }
-        self.avatar_icons = {value: data_url(path) for value, path in thumbnails.items()}
+        # What each avatar's picture on the strip should look like: its thumbnail averaged down to the fitted size.
+        self.expected_pictures = {value: averaged_down(path, FITTED_SIZES[value]) for value, path in thumbnails.items()}
         self.broadcast = Key("broadcast key", BROADCAST, "KEYBROADCAST0000", 0, {})
         self.pose = Key("pose key", POSE, "KEYPOSE000000002", 1, {"value": 2})
         self.emote = Key("emote key", EMOTE, "KEYEMOTE00000000", 2, {"value": "Wave"})
@@ -269,12 +288,11 @@ class Demo:
         )
 
         self.notify(AVATAR_LIST, self.avatar_list, "avatar list")
-        self.expect_messages([self.feedback(value=AVATAR_NAMES["fox"], icon=self.avatar_icons["fox"],
-                                            indicator=AVATAR_INDICATORS["fox"])],
-                             "the strip naming the stored avatar beside its thumbnail")
+        shown = self.expect_entry([], "fox", "the strip naming the stored avatar beside its thumbnail")
         names = ", ".join(AVATAR_NAMES.values())
-        self.step(
-            f"The desktop application answers with its avatar list ({names}); the strip names it: {self.strip()}.")
+        thumbnails = "; ".join(describe_thumbnail(value) for value in AVATAR_NAMES)
+        self.step(f"The desktop application answers with its avatar list ({names}) and their thumbnails"
+                  f" ({thumbnails}); the strip names it: {shown}.")
 
     def dial_turns(self) -> None:
         dial = self.avatar_dial
@@ -283,14 +301,12 @@ class Demo:
                                    (-1, "cat", "one step back, from the first avatar to the last")):
             settings = self.host.instances.settings.get(dial.context, dial.settings)
             self.host.send_json(dial_rotate(dial.action, dial.context, settings, ticks, column=dial.column))
-            self.expect_messages(
+            shown = self.expect_entry(
                 [{"event": "setSettings", "context": dial.context,
-                  "payload": {"value": avatar, "label": AVATAR_NAMES[avatar]}},
-                 self.feedback(value=AVATAR_NAMES[avatar], icon=self.avatar_icons[avatar],
-                               indicator=AVATAR_INDICATORS[avatar])],
-                f'the dial storing "{avatar}" and its strip naming it')
+                  "payload": {"value": avatar, "label": AVATAR_NAMES[avatar]}}],
+                avatar, f'the dial storing "{avatar}" and its strip naming it')
             self.step(f'The dial turns {how}; the plug-in stores "{avatar}" labelled "{AVATAR_NAMES[avatar]}"'
-                      f" (setSettings) and the strip shows {self.strip()}.")
+                      f" (setSettings) and the strip shows {shown}.")
 
         if self.strip_picture:
             with open(self.strip_picture, "wb") as picture:
@@ -376,9 +392,41 @@ class Demo:
     def expect_messages(self, expected: list, what: str) -> None:
         """Waits for as many messages from the plug-in as expected, makes sure
         no other came with them, and compares them, in any order."""
+        received = self.take_messages(len(expected), what)
+        if sorted(map(_canonical, received)) != sorted(map(_canonical, expected)):
+            raise DemoFailed(
+                f"expected {what}, that is {_listing(expected)} from the plug-in, but it sent {_listing(received)}"
+            )
+
+    def expect_entry(self, before: list, avatar: str, what: str) -> str:
+        """Waits for the messages ``before``, in order, then for the strip
+        naming ``avatar`` beside its thumbnail's picture. While the plug-in
+        has not made that picture yet, the strip first shows the action's own
+        picture and the entry comes again once it is made. Returns the strip
+        in words, with the action's own picture when it came first."""
+        entry = {"value": AVATAR_NAMES[avatar], "indicator": AVATAR_INDICATORS[avatar]}
+        waiting = self.feedback(**entry, icon=OWN_PICTURE)
+        shown = self.feedback(**entry, icon=f"<{picture_of(avatar)}>")
+        received = self.take_messages(len(before) + 1, what)
+        first = ""
+        if _in_order(received) != _in_order(before + [shown]):
+            if _in_order(received) == _in_order(before + [waiting]):
+                received.extend(self.take_messages(1, f"{what}, once its picture is made"))
+            if _in_order(received) != _in_order(before + [waiting, shown]):
+                raise DemoFailed(
+                    f"expected {what}, that is {_listing(before + [shown])} from the plug-in, perhaps with"
+                    f" {_listing([waiting])} before the last while its picture is made,"
+                    f" but it sent {_listing(received)}")
+            first = f"; until the plug-in had made that picture, the icon was the action's own, {OWN_PICTURE}"
+        return f"{self.strip()}, {AVATAR_THUMBNAILS[avatar][0]} fitted to it{first}"
+
+    def take_messages(self, count: int, what: str) -> list:
+        """Waits for ``count`` more messages from the plug-in and returns
+        them with every other that came before a ping's answer; a thumbnail's
+        picture on the strip in words, once looked at."""
         seen = self.frames_seen
         try:
-            self.host.wait_for_frames(seen + len(expected))
+            self.host.wait_for_frames(seen + count)
             self.host.ping()  # answered only after everything sent before it
         except AssertionError as error:
             raise DemoFailed(f"waited in vain for {what} ({error})") from None
@@ -390,10 +438,37 @@ class Demo:
                 received.append(json.loads(frame.data) if frame.kind == "text" else frame.data)
             except ValueError:
                 received.append(frame.data)
-        if sorted(map(_canonical, received)) != sorted(map(_canonical, expected)):
-            raise DemoFailed(
-                f"expected {what}, that is {_listing(expected)} from the plug-in, but it sent {_listing(received)}"
-            )
+        return [self.picture_in_words(message) for message in received]
+
+    def picture_in_words(self, message):
+        """A setFeedback whose icon is a data URL, with the icon in words: the
+        picture of the avatar that the strip names when it is that avatar's
+        thumbnail fitted to the strip, else what is wrong with it."""
+        if not isinstance(message, dict) or message.get("event") != "setFeedback":
+            return message
+        payload = message.get("payload")
+        icon = payload.get("icon") if isinstance(payload, dict) else None
+        if not isinstance(icon, str) or not icon.startswith("data:"):
+            return message
+        avatar = next((value for value, name in AVATAR_NAMES.items() if name == payload.get("value")), None)
+        described = dict(payload, icon=self.looked_at(icon, avatar))
+        return dict(message, payload=described)
+
+    def looked_at(self, icon: str, avatar) -> str:
+        """A data URL icon beside ``avatar`` (None: no avatar of the list) in words."""
+        size = png_size(icon)
+        if size is None:
+            return f"<not a PNG data URL: {_abridged(icon, 40)}>"
+        if avatar is None:
+            return f"<a {size[0]}x{size[1]} px picture beside no avatar of the list>"
+        if size != FITTED_SIZES[avatar]:
+            return f"<a {size[0]}x{size[1]} px picture instead of {picture_of(avatar)}>"
+        distance = picture_distance(icon, self.expected_pictures[avatar])
+        if distance is None:
+            return f"<a {size[0]}x{size[1]} px PNG that does not decode>"
+        if distance > PICTURE_TOLERANCE:
+            return f"<a picture {distance:.1f} levels away on average from {picture_of(avatar)}>"
+        return f"<{picture_of(avatar)}>"
 
     def expect_command(self, kind: int, value, what: str) -> str:
         """Waits for the desktop application's next command and checks it; returns it in plain words."""
@@ -429,6 +504,38 @@ def data_url(png_path: str) -> str:
         return "data:image/png;base64," + base64.b64encode(image.read()).decode("ascii")
 
 
+def describe_thumbnail(avatar: str) -> str:
+    """E.g. "cat.jpg, a 1536x1024 px JPEG"."""
+    name, side, file_format = AVATAR_THUMBNAILS[avatar]
+    sides = f"{side}x{side}" if isinstance(side, int) else "x".join(map(str, side))
+    return f"{name}, a {sides} px {file_format}"
+
+
+def picture_of(avatar: str) -> str:
+    """How the narration and the comparisons name the avatar's picture on the strip."""
+    width, height = FITTED_SIZES[avatar]
+    return f"the picture of {AVATAR_THUMBNAILS[avatar][0]}, {width}x{height} px"
+
+
+def averaged_down(path: str, size: tuple) -> Image.Image:
+    """The picture in ``path`` shrunk to ``size``, each pixel the average of those it covers."""
+    with Image.open(path) as picture:
+        return picture.convert("RGB").resize(size, Image.BOX)
+
+
+def picture_distance(icon: str, expected: Image.Image):
+    """How far the PNG of a data URL is from ``expected``, of the same size:
+    the mean absolute difference of their samples, 0 to 255; None when the
+    PNG does not decode."""
+    try:
+        with Image.open(io.BytesIO(base64.b64decode(icon.split(",", 1)[1]))) as picture:
+            samples = picture.convert("RGB").tobytes()
+    except (OSError, ValueError):
+        return None
+    wanted = expected.tobytes()
+    return sum(abs(a - b) for a, b in zip(samples, wanted)) / len(wanted)
+
+
 def command_value_text(command: dict) -> str:
     """The command's JSON text as sent, without its line feed and NUL."""
     return bytes.fromhex(command.get("bytes", "")).rstrip(b"\0").rstrip(b"\n").decode("utf-8", "replace")
@@ -436,6 +543,10 @@ def command_value_text(command: dict) -> str:
 
 def _canonical(message) -> str:
     return json.dumps(message, sort_keys=True) if not isinstance(message, (str, bytes)) else repr(message)
+
+
+def _in_order(messages: list) -> list:
+    return [_canonical(message) for message in messages]
 
 
 def _listing(messages: list) -> str:
@@ -461,11 +572,8 @@ def run(plugin_cmd, desktop_cmd, timeout: float = 60.0, out=sys.stdout, strip_pi
         image_path = os.path.join(folder, "slot5.png")
         with open(image_path, "wb") as image:
             image.write(png_image(72, 72, (0x2E, 0x86, 0xC1)))
-        thumbnails = {}
-        for value, _, colour in AVATARS:
-            thumbnails[value] = os.path.join(folder, f"{value}.png")
-            with open(thumbnails[value], "wb") as thumbnail:
-                thumbnail.write(png_image(48, 48, colour))
+        library = write_library(os.path.join(folder, "avatars"), [thumbnail for _, _, thumbnail in AVATARS])
+        thumbnails = {value: library[name] for value, _, (name, _, _) in AVATARS}
         env = session_environment(plugin_cmd, desktop_cmd, runtime_dir)
         try:
             with ExitStack() as stack:

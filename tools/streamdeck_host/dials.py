@@ -17,6 +17,8 @@ import json
 from pathlib import Path
 from typing import Iterable, Optional
 
+from .strip_picture import png_size
+
 KEYPAD, ENCODER = "Keypad", "Encoder"
 MANIFEST = Path(__file__).resolve().parents[2] / "com.brimcove.zorvaneplugin.sdPlugin" / "manifest.json"
 DEVICE = "DEVICE2"  # the Stream Deck + of the stand-in's -info, four dials under its strip
@@ -110,13 +112,15 @@ class Instances:
 def strip_text(items: dict) -> str:
     """One strip of the built-in layout $A1 or $B1 as a line: [title | value],
     [title | value | indicator %] once an indicator is set, and the icon when
-    there is one: the size of a data URL, or the file it names."""
+    there is one: a data URL's picture size and length, or the file it names."""
     title, value = items.get("title", ""), items.get("value", "")
     indicator = f" | {_shown(items['indicator'])} %" if "indicator" in items else ""
     text = f"[{_shown(title)} | {_shown(value)}{indicator}]"
     icon = items.get("icon")
     if isinstance(icon, str) and icon.startswith("data:"):
-        text += f" and an icon ({len(icon)} characters of PNG data URL)"
+        size = png_size(icon)
+        picture = f"a {size[0]}x{size[1]} px icon" if size else "an icon"
+        text += f" and {picture} ({len(icon)} characters of PNG data URL)"
     elif isinstance(icon, str) and icon:
         text += f" and the icon {icon}"
     return text

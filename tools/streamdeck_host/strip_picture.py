@@ -4,22 +4,31 @@ The part of the strip above one dial is 200 x 100 pixels, drawn here twice
 as large. Laid out the way the built-in layouts $A1 and $B1 arrange it: the
 "title" item small at the top, the "value" item below it in a 5 x 7 pixel
 font with each font pixel 2 x 2 (1 x 1 when the text would not fit), light on
-dark, and the "icon" item (a PNG data URL) at the left, scaled into 48 x 48
-pixels; an icon that cannot be read here (not 8-bit RGB or RGBA, or
-interlaced) is drawn as an empty frame. Characters the font lacks are drawn
+dark, and the "icon" item at the left in a square of 48 x 48 pixels. The icon
+is a PNG, given as a data URL or as the path of a file in the plug-in's
+bundle; it is scaled to fit the square, keeping its aspect ratio, centred in
+it, and drawn over the strip's background where it is transparent. An icon
+that cannot be read here (not 8-bit RGB or RGBA, interlaced, or no file of
+the bundle) is drawn as an empty frame. Characters the font lacks are drawn
 as a hollow box. $B1 also has the "indicator" item: a bar under the value,
 filled from the left to the item's value (0 to 100; empty until one is set).
 Only the standard library is used.
 """
 
 import base64
+import binascii
 import struct
 import zlib
+from pathlib import Path
+from typing import Optional
 
 WIDTH, HEIGHT = 200, 100
 BACKGROUND, TITLE, VALUE, FRAME = (0x14, 0x14, 0x18), (0xB8, 0xB8, 0xC0), (0xFF, 0xFF, 0xFF), (0x50, 0x50, 0x58)
 BAR = (0x3C, 0x9A, 0xF0)  # the indicator's filled part
 ZOOM = 2  # picture pixels per strip pixel
+ICON_BOX = 48  # the icon's square, in strip pixels
+DATA_URL = "data:image/png;base64,"
+BUNDLE = Path(__file__).resolve().parents[2] / "com.brimcove.zorvaneplugin.sdPlugin"
 
 # Rows top to bottom, "#" lit; rows 7 and 8 are for descenders.
 _FONT = {
@@ -127,12 +136,16 @@ class Canvas:
                     if lit == "#":
                         self.fill(x + (index * 6 + column) * scale, y + row_index * scale, scale, scale, colour)
 
-    def image(self, x: int, y: int, size: int, pixels: list) -> None:
-        """Draws ``pixels`` (rows of RGB tuples) scaled into a square."""
+    def image(self, x: int, y: int, box: int, pixels: list) -> None:
+        """Draws ``pixels`` (rows of RGB tuples) scaled to fit the square of
+        ``box`` pixels at (x, y), keeping their aspect ratio, centred in it."""
         height, width = len(pixels), len(pixels[0])
-        for row in range(size):
-            for column in range(size):
-                self.fill(x + column, y + row, 1, 1, pixels[row * height // size][column * width // size])
+        shown_width, shown_height = fitted_size(width, height, box)
+        left, top = x + (box - shown_width) // 2, y + (box - shown_height) // 2
+        for row in range(shown_height):
+            for column in range(shown_width):
+                pixel = pixels[row * height // shown_height][column * width // shown_width]
+                self.fill(left + column, top + row, 1, 1, pixel)
 
     def png(self) -> bytes:
         def chunk(tag: bytes, data: bytes) -> bytes:
@@ -154,7 +167,7 @@ def decode_png(data: bytes):
     while position + 8 <= len(data):
         length, tag = struct.unpack(">I4s", data[position:position + 8])
         body = data[position + 8:position + 8 + length]
-        if tag == b"IHDR":
+        if tag == b"IHDR" and len(body) == 13:
             header = struct.unpack(">IIBBBBB", body)
         elif tag == b"IDAT":
             compressed += body
@@ -201,15 +214,40 @@ def _unfiltered(kind: int, row: bytearray, previous: bytes, step: int) -> bytear
     return row
 
 
+def fitted_size(width: int, height: int, box: int) -> tuple:
+    """``width`` x ``height`` scaled so that the longer side is ``box``."""
+    longer = max(width, height)
+    return max(1, (width * box + longer // 2) // longer), max(1, (height * box + longer // 2) // longer)
+
+
+def icon_png(icon: str) -> Optional[bytes]:
+    """The PNG file of an "icon" item: the bytes of a "data:image/png;base64,"
+    URL, or the file that a path names in the plug-in's bundle; None when it
+    is neither."""
+    if icon.startswith(DATA_URL):
+        try:
+            return base64.b64decode(icon[len(DATA_URL):], validate=True)
+        except binascii.Error:
+            return None
+    path = (BUNDLE / icon).resolve()
+    if BUNDLE not in path.parents or not path.is_file():
+        return None
+    return path.read_bytes()
+
+
+def png_size(icon: str) -> Optional[tuple]:
+    """The width and height of an icon's PNG, from its header; None when
+    the icon is no PNG."""
+    png = icon_png(icon)
+    if png is None or len(png) < 24 or not png.startswith(b"\x89PNG\r\n\x1a\n") or png[12:16] != b"IHDR":
+        return None
+    return struct.unpack(">II", png[16:24])
+
+
 def icon_pixels(icon: str):
-    """The pixels of a "data:image/png;base64," icon; None when unreadable."""
-    prefix = "data:image/png;base64,"
-    if not icon.startswith(prefix):
-        return None
-    try:
-        return decode_png(base64.b64decode(icon[len(prefix):], validate=True))
-    except ValueError:
-        return None
+    """The pixels of an icon's PNG; None when unreadable."""
+    png = icon_png(icon)
+    return decode_png(png) if png is not None else None
 
 
 def text_width(text: str, scale: int) -> int:
@@ -244,9 +282,9 @@ def strip_png(items: dict, layout: str = "$A1") -> bytes:
     if isinstance(items.get("icon"), str) and items["icon"]:
         pixels = icon_pixels(items["icon"])
         if pixels:
-            canvas.image(8, 36, 48, pixels)
+            canvas.image(8, 36, ICON_BOX, pixels)
         else:
-            canvas.frame(8, 36, 48, 48, FRAME)
+            canvas.frame(8, 36, ICON_BOX, ICON_BOX, FRAME)
         left = 64
     line = fitted(title, WIDTH - 16, 1)
     canvas.text((WIDTH - text_width(line, 1)) // 2, 12, line, TITLE, 1)
