@@ -176,6 +176,12 @@ std::string MakeStripPictureFromBytes(const std::string &bytes, int box);
 // there is nothing to set.
 void PrepareProcess();
 
+// Lowers the calling thread's scheduling priority below the process's other
+// threads, for work that nobody waits for (the strips' pictures): whatever
+// answers an event runs first when both want the processor. Nothing happens
+// where the system does not allow it.
+void LowerThreadPriority();
+
 // Full path of the running executable, or the empty string on failure.
 std::string GetExecutablePath();
 

@@ -1,5 +1,6 @@
 #include "plugin/strip_pictures.h"
 
+#include "platform/platform.h"
 #include "streamdeck/base64.h"
 
 #include <algorithm>
@@ -194,6 +195,7 @@ void cStripPictures::MakeAndKeep(const cRequest &request) {
 }
 
 void cStripPictures::RunThread() {
+  platform::LowerThreadPriority();
   for (;;) {
     cRequest request;
     {
