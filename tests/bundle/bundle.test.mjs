@@ -278,6 +278,12 @@ describe('language files', () => {
     for (const language of LANGUAGES) {
       const file = readLanguage(language);
       assert.equal(typeof file.Description, 'string', language);
+      // The description speaks of the dials wherever the manifest's does.
+      assert.equal(
+        file.Description.includes('Stream Deck+'),
+        manifest.Description.includes('Stream Deck+'),
+        language,
+      );
       for (const action of manifest.Actions) {
         const entry = file[action.UUID];
         assert.ok(entry, `${language}: ${action.UUID}`);
