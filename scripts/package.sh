@@ -66,9 +66,9 @@ echo "== streamdeck validate"
 # pack <staging folder> <output folder>: the CLI's pack, then entries in name
 # order with the commit's time.
 pack() {
-  rm -f "$2/$uuid.streamDeckPlugin"
-  "$streamdeck" pack --no-update-check --force --output "$2" "$1"
-  "$python" "$repo_dir/tools/bundle_pack/fixed_zip.py" "$2/$uuid.streamDeckPlugin"
+  rm -f "$2/$uuid.streamDeckPlugin" &&
+    "$streamdeck" pack --no-update-check --force --output "$2" "$1" &&
+    "$python" "$repo_dir/tools/bundle_pack/fixed_zip.py" "$2/$uuid.streamDeckPlugin"
 }
 
 echo "== streamdeck pack"
