@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Builds jsoncpp for Windows (MinGW-w64) from Debian's own source package and
-# installs it as a static library into <build-dir>/jsoncpp-prefix.
+# installs it as a static library into <build-dir>/jsoncpp-prefix, with the
+# source package's copyright file and changelog in
+# share/doc/<source package>/, as a Debian package would install them: the
+# notices of zorvaneplugin.exe are made from them (tools/bundle_notices/).
 # Safe to run again: every finished step is skipped.
 #
 # usage: scripts/build-jsoncpp-mingw.sh <build-dir>
@@ -18,7 +21,8 @@ prefix="$build_dir/jsoncpp-prefix"
 work="$build_dir/jsoncpp-build"
 
 if [[ -f "$prefix/lib/libjsoncpp.a" && -f "$prefix/include/json/json.h" &&
-      -f "$prefix/lib/cmake/jsoncpp/jsoncppConfig.cmake" ]]; then
+      -f "$prefix/lib/cmake/jsoncpp/jsoncppConfig.cmake" &&
+      -f "$prefix/share/doc/libjsoncpp/copyright" ]]; then
   exit 0
 fi
 
@@ -78,3 +82,6 @@ cmake -S "$source_dir" -B "$work/build" \
   -DJSONCPP_WITH_CMAKE_PACKAGE=ON
 cmake --build "$work/build" -j2
 cmake --install "$work/build"
+doc_dir="$prefix/share/doc/$(dpkg-parsechangelog -l "$source_dir/debian/changelog" -S Source)"
+install -D -m 644 "$source_dir/debian/copyright" "$doc_dir/copyright"
+install -D -m 644 "$source_dir/debian/changelog" "$doc_dir/changelog.Debian"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Cross-compiles zorvaneplugin.exe for 64-bit Windows with MinGW-w64 into
-# build-win/ (the windows preset of CMakePresets.json), together with the unit
-# tests (GoogleTest, built for MinGW as well), which run under Wine. Installs
-# the Debian packages it needs when they are missing (as root).
+# build-win/ (the windows preset of CMakePresets.json), with what the bundle
+# adds beside it in build-win/bundle/ (the manifest with the version, the
+# notices) and the unit tests (GoogleTest, built for MinGW as well), which
+# run under Wine. Installs the Debian packages it needs when they are missing
+# (as root).
 #
 # usage: scripts/build-windows.sh
 set -euo pipefail
@@ -12,7 +14,7 @@ build_dir="$repo_dir/build-win"
 cd "$repo_dir"
 
 "$repo_dir/scripts/install-deps.sh" cmake ninja-build dpkg-dev g++-mingw-w64-x86-64 wine wine64 \
-  libwebsocketpp-dev libasio-dev googletest
+  libwebsocketpp-dev libasio-dev googletest python3
 
 export CMAKE_GENERATOR=Ninja
 "$repo_dir/scripts/build-jsoncpp-mingw.sh" "$build_dir"

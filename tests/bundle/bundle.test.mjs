@@ -82,6 +82,15 @@ describe('manifest', () => {
     }
   });
 
+  test("the version written in CMakeLists.txt is the changelog's newest", () => {
+    const cmake = fs.readFileSync(path.join(REPO, 'CMakeLists.txt'), 'utf8');
+    const changelog = fs.readFileSync(path.join(REPO, 'CHANGELOG.md'), 'utf8');
+    const version = cmake.match(/^project\(zorvaneplugin VERSION (\d+\.\d+\.\d+) /m);
+    const newest = changelog.match(/^## \[(\d+\.\d+\.\d+)\] - \d{4}-\d{2}-\d{2}$/m);
+    assert.ok(version && newest);
+    assert.equal(newest[1], version[1]);
+  });
+
   test("the inspector knows each action by the manifest's name and tooltip, list word and value type", () => {
     assert.deepEqual(Object.keys(ACTIONS).sort(), manifest.Actions.map((a) => a.UUID).sort());
     for (const action of manifest.Actions) {
@@ -278,6 +287,12 @@ describe('language files', () => {
     for (const language of LANGUAGES) {
       const file = readLanguage(language);
       assert.equal(typeof file.Description, 'string', language);
+      // The description speaks of the dials wherever the manifest's does.
+      assert.equal(
+        file.Description.includes('Stream Deck+'),
+        manifest.Description.includes('Stream Deck+'),
+        language,
+      );
       for (const action of manifest.Actions) {
         const entry = file[action.UUID];
         assert.ok(entry, `${language}: ${action.UUID}`);
