@@ -463,8 +463,10 @@ ReceivedCommand ShowDial(BenchSession &session, DesktopWindow &desktop, const Di
 }
 
 // The moment from which the plug-in has been quiet: no thread ran and every
-// one slept for kQuietHold. Fails when that has not come within `limit`.
-Clock::time_point WaitUntilQuiet(BenchSession &session, std::chrono::milliseconds limit) {
+// one slept for kQuietHold. Fails when that has not come within `limit`
+// after `cause`.
+Clock::time_point WaitUntilQuiet(BenchSession &session, std::chrono::milliseconds limit,
+                                 const std::string &cause) {
   QuietWatch watch(kQuietHold);
   const Clock::time_point deadline = Clock::now() + limit;
   for (;;) {
@@ -476,7 +478,7 @@ Clock::time_point WaitUntilQuiet(BenchSession &session, std::chrono::millisecond
     }
     if (at > deadline) {
       throw DriverFailure("the plug-in was still busy " + std::to_string(limit.count()) +
-                          " ms after the list of " + std::to_string(kDialItems) + " avatars");
+                          " ms after " + cause);
     }
     std::this_thread::sleep_for(kQuietPoll);
   }
@@ -498,6 +500,8 @@ void ReceiveList(BenchSession &session, DesktopWindow &desktop, const ReceivedCo
   }
   session.replies.Expect(frames);
   const pid_t pid = session.plugin.Pid();
+  // What the dial's appearance started (the list request's sender thread) is over.
+  WaitUntilQuiet(session, session.plugin.Guard(), "the dial appeared");
   const bool peakReset = ResetPeakMemory(pid);
   const ProcessSample before = SampleThreads(pid);
   const Clock::time_point sent = Clock::now();
@@ -508,7 +512,8 @@ void ReceiveList(BenchSession &session, DesktopWindow &desktop, const ReceivedCo
   session.replies.WaitForCount(frames.size(), session.plugin.Guard());
   const Clock::time_point entryShown = session.replies.LastArrival();
   const Clock::time_point quiet =
-      WaitUntilQuiet(session, session.plugin.Guard() + kDialItems * kPictureAllowance);
+      WaitUntilQuiet(session, session.plugin.Guard() + kDialItems * kPictureAllowance,
+                     "the list of " + std::to_string(kDialItems) + " avatars");
   const Usage usage = UsageBetween(before, SampleThreads(pid));
   const Memory memory = ReadMemory(pid);
   const std::string items = std::to_string(kDialItems) + " entries, " +
