@@ -16,7 +16,8 @@ bool Parse(std::vector<const char *> argv, host_driver::Options &options) {
 TEST(Options, ReadsCountsSecondsAndSizes) {
   host_driver::Options options;
   ASSERT_TRUE(Parse({"plugin", "--sequential", "0", "--pipelined", "500", "--stall-seconds", "0.5",
-                     "--image-mib", "1,8", "--json", "out.json", "--turns", "0"},
+                     "--image-mib", "1,8", "--json", "out.json", "--turns", "0", "--dial-library",
+                     "photos", "--strip-pictures", "small-png"},
                     options));
   EXPECT_EQ(options.pluginPath, "plugin");
   EXPECT_EQ(options.sequential, 0u);
@@ -26,6 +27,10 @@ TEST(Options, ReadsCountsSecondsAndSizes) {
   EXPECT_EQ(options.jsonPath, "out.json");
   EXPECT_EQ(options.presses, 1000u);
   EXPECT_EQ(options.turns, 0u);
+  EXPECT_EQ(options.dialLibrary, "photos");
+  EXPECT_EQ(options.stripPictures, host_driver::StripPictures::SmallPngFiles);
+  ASSERT_TRUE(Parse({"plugin", "--strip-pictures", "fitted"}, options));
+  EXPECT_EQ(options.stripPictures, host_driver::StripPictures::Fitted);
 }
 
 TEST(Options, NoImagesWithNone) {
@@ -44,6 +49,7 @@ TEST(Options, MistakesAreRefused) {
   EXPECT_FALSE(Parse({"plugin", "--image-mib", "0"}, options));
   EXPECT_FALSE(Parse({"plugin", "--image-mib", "1,,2"}, options));
   EXPECT_FALSE(Parse({"plugin", "--hang-guard", "0"}, options));
+  EXPECT_FALSE(Parse({"plugin", "--strip-pictures", "png"}, options));
   EXPECT_FALSE(Parse({"plugin", "--unknown", "1"}, options));
   EXPECT_FALSE(Parse({"plugin", "--seconds", "130"}, options)); // the soak command's
   const char *const otherCommand[] = {"zorvane-host-driver", "measure", "plugin"};

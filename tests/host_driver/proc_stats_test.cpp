@@ -3,16 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 namespace {
 
 const char kStatus[] = "Name:\tzorvaneplugin\n"
+                       "State:\tS (sleeping)\n"
                        "VmHWM:\t    4408 kB\n"
                        "VmRSS:\t    4404 kB\n"
                        "Threads:\t3\n"
@@ -35,6 +38,13 @@ TEST(StatusField, MissingOrNotANumber) {
   EXPECT_EQ(host_driver::StatusField(kStatus, "VmSwap"), std::nullopt);
   EXPECT_EQ(host_driver::StatusField(kStatus, "Name"), std::nullopt);
   EXPECT_EQ(host_driver::StatusField("", "VmRSS"), std::nullopt);
+}
+
+TEST(StatusState, ReadsTheLetterOfTheStateLine) {
+  EXPECT_EQ(host_driver::StatusState(kStatus), 'S');
+  EXPECT_EQ(host_driver::StatusState("Name:\tx\nState:\tR (running)\n"), 'R');
+  EXPECT_EQ(host_driver::StatusState("Name:\tState\n"), std::nullopt);
+  EXPECT_EQ(host_driver::StatusState("State:\t\nName:\tx\n"), std::nullopt);
 }
 
 TEST(Schedstat, RunTimeIsTheFirstNumber) {
@@ -60,6 +70,54 @@ TEST(UsageBetween, ANewThreadCountsWholeAndAnEndedOneIsReported) {
   EXPECT_EQ(usage.endedThreads, 1u);
 }
 
+// Samples of a process's threads, 10 ms apart, and after each whether the
+// watch has seen it quiet for 30 ms ('1') or not ('0').
+struct QuietCase {
+  const char *what;
+  std::vector<host_driver::ProcessSample> samples;
+  std::string quiet;
+  int quietSinceSample; // -1: never quiet
+};
+
+TEST(QuietWatch, QuietMeansNoThreadRanAndEverySleptForTheWholeHold) {
+  using Sample = host_driver::ProcessSample;
+  const Sample busy{{10, {100, 1, 'R'}}, {11, {50, 1, 'S'}}};
+  const Sample done{{10, {180, 2, 'S'}}, {11, {50, 1, 'S'}}};
+  const Sample ready{{10, {180, 2, 'R'}}, {11, {50, 1, 'S'}}};  // waits for the CPU
+  const Sample device{{10, {180, 2, 'D'}}, {11, {50, 1, 'S'}}}; // waits for a disk
+  const Sample woke{{10, {190, 3, 'S'}}, {11, {50, 1, 'S'}}};   // ran between two samples
+  const Sample newThread{{10, {180, 2, 'S'}}, {11, {50, 1, 'S'}}, {12, {0, 0, 'S'}}};
+  const std::vector<QuietCase> cases{
+      {"busy, then done", {busy, done, done, done, done, done}, "000011", 1},
+      {"ready to run without running is not quiet",
+       {busy, ready, ready, ready, ready, ready},
+       "000000",
+       -1},
+      {"waiting for a device is not quiet", {busy, device, device, device, device}, "00000", -1},
+      {"a short run starts the quiet afresh",
+       {done, done, done, woke, woke, woke, woke},
+       "0000001",
+       3},
+      {"a new thread starts the quiet afresh",
+       {done, done, newThread, newThread, newThread, newThread},
+       "000001",
+       2},
+  };
+  const host_driver::QuietWatch::TimePoint start{};
+  for (const QuietCase &test : cases) {
+    host_driver::QuietWatch watch(std::chrono::milliseconds(30));
+    for (std::size_t i = 0; i < test.samples.size(); ++i) {
+      EXPECT_EQ(watch.Add(test.samples[i], start + std::chrono::milliseconds(10 * i)),
+                test.quiet[i] == '1')
+          << test.what << ", sample " << i;
+    }
+    if (test.quietSinceSample >= 0) {
+      EXPECT_EQ(watch.QuietSince(), start + std::chrono::milliseconds(10 * test.quietSinceSample))
+          << test.what;
+    }
+  }
+}
+
 TEST(LiveProcess, ReadsThisProcess) {
   const host_driver::Memory memory = host_driver::ReadMemory(::getpid());
   EXPECT_GT(memory.rssKiB, 0u);
@@ -71,6 +129,21 @@ TEST(LiveProcess, ReadsThisProcess) {
   const auto self = sample.find(static_cast<pid_t>(::syscall(SYS_gettid)));
   ASSERT_NE(self, sample.end());
   EXPECT_GT(self->second.runNs, 0u);
+  EXPECT_EQ(self->second.state, 'R'); // it runs while it reads its own state
+}
+
+TEST(LiveProcess, ThePeakMemoryStartsAfreshFromTheResidentMemory) {
+  constexpr std::size_t kSize = 64u << 20;
+  void *block = ::mmap(nullptr, kSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(block, MAP_FAILED);
+  std::memset(block, 1, kSize);
+  ASSERT_EQ(::munmap(block, kSize), 0);
+  const host_driver::Memory before = host_driver::ReadMemory(::getpid());
+  ASSERT_GE(before.hwmKiB, kSize >> 10);
+  ASSERT_TRUE(host_driver::ResetPeakMemory(::getpid()));
+  const host_driver::Memory after = host_driver::ReadMemory(::getpid());
+  EXPECT_LT(after.hwmKiB, before.hwmKiB - (kSize >> 11));
+  EXPECT_GE(after.hwmKiB, after.rssKiB);
 }
 
 TEST(LiveProcess, AProcessThatIsGoneFails) {

@@ -8,6 +8,7 @@ ZORVANE_HOST_DRIVER is the driver (its bench command), ZORVANE_PLUGIN_CMD the re
 
 import json
 import os
+import shutil
 import subprocess
 from pathlib import Path
 
@@ -16,6 +17,7 @@ import pytest
 DRIVER = os.environ.get("ZORVANE_HOST_DRIVER", "")
 PLUGIN = os.environ.get("ZORVANE_PLUGIN_CMD", "")
 FAKE_PLUGIN = str(Path(__file__).with_name("fake_plugin.py"))
+PICTURES = Path(__file__).resolve().parents[1] / "platform" / "pictures"
 
 # Small counts: these runs check the driver, not the plug-in's speed.
 QUICK = ["--sequential", "20", "--pipelined", "300", "--stalled", "300", "--stall-seconds", "0.5",
@@ -28,10 +30,14 @@ EVERY_FIGURE = {
     "startup_ms", "rss_after_registration_mib", "threads_after_registration", "idle_wakeups",
     "cpu_per_event_sequential_us", "cpu_per_event_pipelined_us", "pipelined_replies_per_s",
     "host_busy_during_burst_percent", "rss_after_burst_mib", "rss_stalled_mib",
-    "keyup_latency_median_ms", "keyup_latency_p99_ms", "cpu_per_turn_us", "bytes_per_turn",
-    "rss_after_turns_mib", "hwm_session_mib", "exit_ms",
+    "keyup_latency_median_ms", "keyup_latency_p99_ms", "list_entry_shown_ms", "list_pictures_ms",
+    "list_pictures_cpu_ms", "rss_after_list_mib", "hwm_list_pictures_mib", "cpu_per_turn_us",
+    "bytes_per_turn", "rss_after_turns_mib", "rss_turns_stalled_mib", "hwm_session_mib", "exit_ms",
     "image_peak_multiple_1mib",
 }
+# Only the dial: a wrong picture shows up in the list's first frame.
+DIAL_ONLY = ["--sequential", "0", "--pipelined", "0", "--stalled", "0", "--presses", "0",
+             "--turns", "10", "--idle-seconds", "0", "--image-mib", "none", "--hang-guard", "20"]
 
 
 @pytest.fixture(scope="module", autouse=True)
@@ -45,8 +51,18 @@ def run(plugin, options, **env):
                           capture_output=True, text=True, timeout=120)
 
 
+def dial_library(folder):
+    """Three files shared by the dial's entries: a JPEG, which the dial shows
+    first, a PNG, and a file that is refused and shows the action's own picture."""
+    folder.mkdir()
+    for name in ["corrupt.png", "jpeg_progressive.jpg", "png_interlaced.png"]:
+        shutil.copy(PICTURES / name, folder / name)
+    return str(folder)
+
+
 def test_the_real_plugin_passes_and_every_figure_is_written(tmp_path):
-    result = run(PLUGIN, QUICK + ["--image-mib", "1", "--json", str(tmp_path / "figures.json")])
+    result = run(PLUGIN, QUICK + ["--image-mib", "1", "--json", str(tmp_path / "figures.json"),
+                                  "--dial-library", dial_library(tmp_path / "library")])
     assert result.returncode == 0, result.stderr
     figures = json.loads((tmp_path / "figures.json").read_text())["figures"]
     assert set(figures) == EVERY_FIGURE
@@ -82,6 +98,17 @@ def test_a_faulty_plugin_fails_the_run_and_is_cleaned_up(tmp_path, fault, skippe
     assert "bench: FAILED: " in result.stderr
     assert message in result.stderr
     assert not Path(f"/proc/{pidfile.read_text()}").exists()
+
+
+@pytest.mark.parametrize("options, message", [
+    (["--strip-pictures", "small-png"],
+     "reply 1 of 1: the setFeedback of key BENCHDIAL differs from the expected text"),
+    (["--dial-library", "/nonexistent"], "the dial library /nonexistent holds no files"),
+])
+def test_a_wrong_picture_or_no_library_fails_the_dial_phase(options, message):
+    result = run(PLUGIN, DIAL_ONLY + options)
+    assert result.returncode == 1, result.stdout
+    assert message in result.stderr
 
 
 def test_a_plugin_that_cannot_start_fails_the_run(tmp_path):

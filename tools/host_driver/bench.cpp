@@ -3,13 +3,16 @@
 #include "options.h"
 #include "session.h"
 
+#include "platform/platform.h"
 #include "plugin/dial_strip.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <thread>
 #include <vector>
@@ -23,11 +26,23 @@ const char kBroadcastContext[] = "BENCHBROADCAST";
 const char kDialContext[] = "BENCHDIAL";
 constexpr int kDialPosition = 0;
 constexpr std::size_t kDialItems = 200;
-// A dial shows an item's thumbnail only up to this size.
-constexpr std::size_t kMaxThumbnailBytes = 64 * 1024;
-// The ticks of the turns, over and over: small turns both ways, as a hand
-// makes them. The first, back from no item, lands on the last item; the
-// second wraps round to the first.
+// The entry that the dial has stored when the list arrives: the 101st, halfway.
+constexpr std::size_t kStoredItem = 100;
+// The picture of the list actions' built-in strip layout is a square of this many pixels.
+constexpr int kStripPictureBox = 48;
+// Builds before the pictures were fitted showed a thumbnail only when it was
+// a PNG file of at most this size.
+constexpr std::uint64_t kMaxSmallPngBytes = 64 * 1024;
+const char kPngSignature[] = "\x89PNG\r\n\x1a\n";
+// The plug-in has made a new list's pictures once it has been quiet this
+// long; the driver looks this often.
+constexpr std::chrono::milliseconds kQuietHold{100};
+constexpr std::chrono::milliseconds kQuietPoll{5};
+// What the wait for a list's pictures allows for each entry beyond the hang
+// guard: a 2,048 px photo takes up to a quarter of a second.
+constexpr std::chrono::milliseconds kPictureAllowance{1000};
+// The ticks of the timed turns, over and over: small turns both ways, as a
+// hand makes them, six entries onwards every ten turns.
 constexpr int kTicks[] = {-1, 1, 2, -1, 3, -2, 1, 1, -3, 5};
 // The image keys fill positions 0..30 of an 8 x 4 device; the broadcast key is the last one.
 constexpr std::size_t kImageKeys = 31;
@@ -61,33 +76,6 @@ void WriteBytes(const std::string &path, const std::string &bytes) {
   if (!file) {
     throw DriverFailure("cannot write " + path);
   }
-}
-
-std::string BigEndian32(std::uint32_t value) {
-  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
-          static_cast<char>(value >> 8), static_cast<char>(value)};
-}
-
-// The CRC-32 that a PNG chunk ends with, of its type and data.
-std::uint32_t ChunkCrc(const std::string &bytes) {
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (const char byte : bytes) {
-    crc ^= static_cast<unsigned char>(byte);
-    for (int bit = 0; bit < 8; ++bit) {
-      crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-  }
-  return ~crc;
-}
-
-// The PNG with a text chunk titled `title` after its header: a picture of
-// the same size, and a file of its own for each item.
-std::string TitledPng(const std::string &png, const std::string &title) {
-  const std::size_t afterHeader = 8 + 25; // the signature and the IHDR chunk
-  const std::string body = std::string("tEXtTitle") + '\0' + title;
-  const std::string chunk =
-      BigEndian32(static_cast<std::uint32_t>(body.size() - 4)) + body + BigEndian32(ChunkCrc(body));
-  return png.substr(0, afterHeader) + chunk + png.substr(afterHeader);
 }
 
 void SleepSeconds(double seconds) {
@@ -145,23 +133,82 @@ struct BenchSession {
   PluginSession plugin;
 };
 
-// The desktop application's list of avatars for a dial: kDialItems items,
-// each with its thumbnail file in `folder`, and what the plug-in must send
-// when the dial appears and when a turn chooses each item.
+// The thumbnail files of the dial's list: the library folder's files in
+// name order, or the key image alone.
+std::vector<std::string> LibraryFiles(const Options &options) {
+  if (options.dialLibrary.empty()) {
+    return {options.keyImagePath};
+  }
+  std::vector<std::string> files;
+  std::error_code error;
+  for (std::filesystem::directory_iterator entry(options.dialLibrary, error), end;
+       !error && entry != end; entry.increment(error)) {
+    if (entry->is_regular_file()) {
+      files.push_back(std::filesystem::absolute(entry->path()).string());
+    }
+  }
+  if (error || files.empty()) {
+    throw DriverFailure("the dial library " + options.dialLibrary + " holds no files");
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// The PNG that the plug-in shows on the strip for a thumbnail file; empty
+// when it shows the action's own picture instead.
+std::string ShownPng(const std::string &file, StripPictures pictures) {
+  if (pictures == StripPictures::Fitted) {
+    return platform::MakeStripPicture(file, kStripPictureBox);
+  }
+  std::error_code error;
+  if (std::filesystem::file_size(file, error) > kMaxSmallPngBytes || error) {
+    return std::string();
+  }
+  const std::string bytes = ReadFile(file);
+  return bytes.rfind(kPngSignature, 0) == 0 ? bytes : std::string();
+}
+
+// The strip naming the entry at `position` with `icon`.
+std::string FeedbackText(const std::string &name, std::size_t position, const std::string &icon) {
+  Json::Value feedback(Json::objectValue);
+  feedback["value"] = name;
+  feedback["icon"] = icon;
+  // Where the entry stands: 0 at the first, 100 at the last, rounded.
+  feedback["indicator"] =
+      static_cast<int>(std::lround(100.0 * static_cast<double>(position) / (kDialItems - 1)));
+  return ToPluginText("setFeedback", kDialContext, feedback);
+}
+
+// The desktop application's list of avatars for a dial: kDialItems entries,
+// each with a thumbnail path of its own (a link in `folder` to a file of the
+// library, the files taken in turn), as a real library of that many avatars
+// has; and what the plug-in must send when the dial appears, when the list
+// arrives and when a turn chooses each entry.
 struct DialList {
   const KeyAction &row = *FindKeyAction(Action::ChangeAvatar);
+  const std::string ownPicture = "images/encoders/changeavatar.png";
   std::string notification;          // the list, as the desktop application sends it
-  std::vector<Json::Value> settings; // the dial's settings once item i is chosen
-  // What choosing item i sends: setSettings, then setFeedback with its text and thumbnail.
+  std::vector<Json::Value> settings; // the dial's settings once entry i is chosen
+  // What choosing entry i sends: setSettings, then setFeedback with its text and picture.
   std::vector<std::string> chosen;
   std::vector<std::string> shown;
-  std::string appeared; // setFeedback with the action's name and no item yet
-  std::string listed;   // setFeedback once the list is there, still no item
+  std::string appeared; // setFeedback when the dial appears: the action's name, the stored label
+  std::string waiting;  // setFeedback of the stored entry while its picture is being made
+  std::size_t libraryFiles = 0;
+  std::size_t smallestPng = 0; // the PNGs shown, in bytes; 0 when none is shown
+  std::size_t largestPng = 0;
 
-  DialList(const std::string &imagePath, const std::string &folder) {
-    const std::string png = ReadFile(imagePath);
-    if (png.size() + 256 > kMaxThumbnailBytes) { // room for the text chunk
-      throw DriverFailure(imagePath + " is too large for a dial's thumbnail (64 KiB at most)");
+  DialList(const Options &options, const std::string &folder) {
+    const std::vector<std::string> library = LibraryFiles(options);
+    libraryFiles = library.size();
+    std::vector<std::string> icons;
+    for (const std::string &file : library) {
+      const std::string png = ShownPng(file, options.stripPictures);
+      icons.push_back(png.empty() ? ownPicture : PngDataUrl(png));
+      if (!png.empty()) {
+        smallestPng = smallestPng == 0 ? png.size() : std::min(smallestPng, png.size());
+        largestPng = std::max(largestPng, png.size());
+      }
     }
     Json::Value document(Json::objectValue);
     document["listType"] = row.listType;
@@ -172,34 +219,63 @@ struct DialList {
       std::snprintf(number, sizeof number, "%03zu", i + 1);
       const std::string value = std::string("avatar-") + number;
       const std::string name = std::string("Avatar ") + number;
-      const std::string thumbnail = TitledPng(png, name);
-      WriteBytes(folder + "/" + value + ".png", thumbnail);
+      const std::string &file = library[i % library.size()];
+      const std::string link = value + std::filesystem::path(file).extension().string();
+      std::filesystem::create_symlink(file, folder + "/" + link);
       Json::Value &item = items.append(Json::Value(Json::objectValue));
       item["name"] = name;
       item["value"] = value;
-      item["image"] = value + ".png";
+      item["image"] = link;
       settings.emplace_back(Json::objectValue)["value"] = value;
       settings.back()["label"] = name;
       chosen.push_back(ToPluginText("setSettings", kDialContext, settings.back()));
-      Json::Value feedback(Json::objectValue);
-      feedback["value"] = name;
-      feedback["icon"] = PngDataUrl(thumbnail);
-      // Where the item stands: 0 at the first, 100 at the last, rounded.
-      feedback["indicator"] =
-          static_cast<int>(std::lround(100.0 * static_cast<double>(i) / (kDialItems - 1)));
-      shown.push_back(ToPluginText("setFeedback", kDialContext, feedback));
+      shown.push_back(FeedbackText(name, i, icons[i % library.size()]));
     }
     notification = CompactJson(document);
+    const std::string storedName = settings[kStoredItem]["label"].asString();
     Json::Value feedback(Json::objectValue);
-    feedback["value"] = "";
+    feedback["value"] = storedName;
     feedback["title"] = std::string(row.name);
     appeared = ToPluginText("setFeedback", kDialContext, feedback);
-    feedback.removeMember("title");
-    feedback["icon"] = "images/encoders/changeavatar.png"; // the action's own picture
-    feedback["indicator"] = 0;                             // no item chosen yet
-    listed = ToPluginText("setFeedback", kDialContext, feedback);
+    waiting = FeedbackText(storedName, kStoredItem, ownPicture);
   }
 };
+
+// Dial turns sent at once: each event, with the settings the host holds at
+// that moment, and the two replies each must get.
+struct Turns {
+  std::vector<std::string> events;
+  std::vector<const std::string *> replies;
+  std::uint64_t settingsBytes = 0; // of the setSettings texts
+  std::uint64_t feedbackBytes = 0; // of the setFeedback texts
+};
+
+// `count` turns from the entry at `current`, which follows them; turn i by
+// `ticksOf(i)` clicks.
+Turns MakeTurns(const DialList &list, std::size_t &current, std::size_t count,
+                const std::function<int(std::size_t)> &ticksOf) {
+  Turns turns;
+  const std::string action(list.row.identifier);
+  for (std::size_t i = 0; i < count; ++i) {
+    const int ticks = ticksOf(i);
+    turns.events.push_back(DialEvent("dialRotate", action, kDialContext, kDialPosition,
+                                     list.settings[current], ticks));
+    current = TurnedPosition(static_cast<std::int64_t>(current), ticks, kDialItems);
+    turns.replies.push_back(&list.chosen[current]);
+    turns.replies.push_back(&list.shown[current]);
+    turns.settingsBytes += list.chosen[current].size();
+    turns.feedbackBytes += list.shown[current].size();
+  }
+  return turns;
+}
+
+int HandTicks(std::size_t turn) { return kTicks[turn % (sizeof kTicks / sizeof kTicks[0])]; }
+
+void SendTurns(BenchSession &session, const Turns &turns) {
+  for (const std::string &turn : turns.events) {
+    session.plugin.Send(turn);
+  }
+}
 
 void MeasureStartUp(BenchSession &session, std::vector<Figure> &figures) {
   const Memory memory = ReadMemory(session.plugin.Pid());
@@ -285,6 +361,35 @@ void MeasurePipelined(BenchSession &session, const ImageKeys &keys, const Option
                      KiBToMiB(memory.rssKiB), "MiB", Goal::AtMost, 16});
 }
 
+// What the plug-in held at the end of a stall, and how many replies the host
+// took during it.
+struct Stall {
+  Memory memory;
+  std::size_t readDuringStall = 0;
+};
+
+// The host stops reading while `send` sends a burst whose `replies` replies
+// the checker expects; after the stall it reads again and waits for them all.
+Stall StallWhileSending(BenchSession &session, const Options &options, std::size_t replies,
+                        const std::function<void()> &send) {
+  // A read already waiting when the pause begins still completes: at most
+  // one read buffer (16 KiB) of replies is taken during the stall.
+  session.plugin.PauseReading();
+  const Clock::time_point paused = Clock::now();
+  send();
+  std::this_thread::sleep_until(paused + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(options.stallSeconds)));
+  Stall stall{ReadMemory(session.plugin.Pid()), session.replies.Received()};
+  session.plugin.ResumeReading();
+  session.replies.WaitForCount(replies, session.plugin.Guard());
+  return stall;
+}
+
+std::string StallNote(const Stall &stall) {
+  return std::to_string(stall.readDuringStall) +
+         " replies read during the stall; all arrived in order once reading resumed";
+}
+
 void MeasureStalled(BenchSession &session, const ImageKeys &keys, const Options &options,
                     std::vector<Figure> &figures) {
   const std::size_t count = options.stalled;
@@ -293,23 +398,11 @@ void MeasureStalled(BenchSession &session, const ImageKeys &keys, const Options 
   }
   Announce("stalled: the host stops reading for " + FormatNumber(options.stallSeconds) +
            " s while it sends " + std::to_string(count) + " events");
-  // A read already waiting when the pause begins still completes: at most
-  // one read buffer (16 KiB) of replies is taken during the stall.
-  session.plugin.PauseReading();
-  const Clock::time_point paused = Clock::now();
-  session.SendBurst(keys, count);
-  std::this_thread::sleep_until(paused + std::chrono::duration_cast<Clock::duration>(
-                                             std::chrono::duration<double>(options.stallSeconds)));
-  const Memory memory = ReadMemory(session.plugin.Pid());
-  const std::size_t readDuringStall = session.replies.Received();
-  session.plugin.ResumeReading();
-  session.replies.WaitForCount(count, session.plugin.Guard());
-  figures.push_back(
-      {"rss_stalled_mib",
-       "VmRSS at the end of a " + FormatNumber(options.stallSeconds) + " s stall",
-       KiBToMiB(memory.rssKiB), "MiB", Goal::AtMost, 24,
-       std::to_string(readDuringStall) +
-           " replies read during the stall; all arrived in order once reading resumed"});
+  const Stall stall =
+      StallWhileSending(session, options, count, [&] { session.SendBurst(keys, count); });
+  figures.push_back({"rss_stalled_mib",
+                     "VmRSS at the end of a " + FormatNumber(options.stallSeconds) + " s stall",
+                     KiBToMiB(stall.memory.rssKiB), "MiB", Goal::AtMost, 24, StallNote(stall)});
 }
 
 // The one command that must reach the desktop window next: of `kind`, without data.
@@ -357,77 +450,175 @@ void MeasureKeyRelease(BenchSession &session, const Options &options,
                      Percentile(latencies, 0.99), "ms", Goal::Report, 0.31});
 }
 
-// The dial appears and asks for its action's list, which the desktop window
-// answers: the strip shows the action's name, then, with nothing chosen yet,
-// no item.
-void ShowDial(BenchSession &session, DesktopWindow &desktop, const DialList &list) {
-  session.replies.Expect({&list.appeared, &list.listed});
-  const std::string action(list.row.identifier);
-  session.plugin.Send(
-      DialEvent("willAppear", action, kDialContext, kDialPosition, Json::Value(Json::objectValue)));
+// The dial appears with its stored entry, which the strip names by its
+// label, and asks for its action's list: the request comes back.
+ReceivedCommand ShowDial(BenchSession &session, DesktopWindow &desktop, const DialList &list) {
+  session.replies.Expect({&list.appeared});
+  session.plugin.Send(DialEvent("willAppear", std::string(list.row.identifier), kDialContext,
+                                kDialPosition, list.settings[kStoredItem]));
   const ReceivedCommand request =
       TakeValuelessCommand(session, desktop, list.row.listRequest, "the dial's list request");
   session.replies.WaitForCount(1, session.plugin.Guard());
+  return request;
+}
+
+// The moment from which the plug-in has been quiet: no thread ran and every
+// one slept for kQuietHold. Fails when that has not come within `limit`
+// after `cause`.
+Clock::time_point WaitUntilQuiet(BenchSession &session, std::chrono::milliseconds limit,
+                                 const std::string &cause) {
+  QuietWatch watch(kQuietHold);
+  const Clock::time_point deadline = Clock::now() + limit;
+  for (;;) {
+    const ProcessSample sample = SampleThreads(session.plugin.Pid());
+    const Clock::time_point at = Clock::now();
+    if (watch.Add(sample, at)) {
+      session.replies.ThrowIfFault();
+      return watch.QuietSince();
+    }
+    if (at > deadline) {
+      throw DriverFailure("the plug-in was still busy " + std::to_string(limit.count()) +
+                          " ms after " + cause);
+    }
+    std::this_thread::sleep_for(kQuietPoll);
+  }
+}
+
+// The desktop window answers the dial's request with the list. The strip
+// names the stored entry at once, with the action's own picture while the
+// entry's picture is made and then again with its picture; the other
+// entries' pictures are made after it. Measured from the list's sending:
+// until the entry shows its picture, until the plug-in is quiet again (all
+// pictures made), the CPU it spent, and its memory then and at its peak.
+void ReceiveList(BenchSession &session, DesktopWindow &desktop, const ReceivedCommand &request,
+                 const DialList &list, const Options &options, std::vector<Figure> &figures) {
+  const bool fitted = options.stripPictures == StripPictures::Fitted;
+  // A refused file shows the action's own picture once, and no picture after it.
+  std::vector<const std::string *> frames{&list.shown[kStoredItem]};
+  if (fitted && list.shown[kStoredItem] != list.waiting) {
+    frames.insert(frames.begin(), &list.waiting);
+  }
+  session.replies.Expect(frames);
+  const pid_t pid = session.plugin.Pid();
+  // What the dial's appearance started (the list request's sender thread) is over.
+  WaitUntilQuiet(session, session.plugin.Guard(), "the dial appeared");
+  const bool peakReset = ResetPeakMemory(pid);
+  const ProcessSample before = SampleThreads(pid);
+  const Clock::time_point sent = Clock::now();
   if (!SendNotification(request.sender, desktop.Handle(), list.row.listKind, list.notification)) {
     throw DriverFailure("the plug-in refused the list of " + std::to_string(kDialItems) +
                         " avatars");
   }
-  session.replies.WaitForCount(2, session.plugin.Guard());
+  session.replies.WaitForCount(frames.size(), session.plugin.Guard());
+  const Clock::time_point entryShown = session.replies.LastArrival();
+  const Clock::time_point quiet =
+      WaitUntilQuiet(session, session.plugin.Guard() + kDialItems * kPictureAllowance,
+                     "the list of " + std::to_string(kDialItems) + " avatars");
+  const Usage usage = UsageBetween(before, SampleThreads(pid));
+  const Memory memory = ReadMemory(pid);
+  const std::string items = std::to_string(kDialItems) + " entries, " +
+                            std::to_string(list.libraryFiles) + " distinct files";
+  if (frames.size() == 2) {
+    figures.push_back({"list_entry_shown_ms", "new list: the dial's entry shown with its picture",
+                       Milliseconds(entryShown - sent).count(), "ms", Goal::None, 0});
+  }
+  figures.push_back({"list_pictures_ms", "new list: until its pictures are made",
+                     Milliseconds(quiet - sent).count(), "ms", Goal::None, 0,
+                     items + "; until the plug-in was quiet (no thread ran) for " +
+                         std::to_string(kQuietHold.count()) + " ms"});
+  figures.push_back(Figure{"list_pictures_cpu_ms", "new list: plug-in CPU to take it and make them",
+                           static_cast<double>(usage.runNs) / 1e6, "ms", Goal::None, 0,
+                           EndedThreadsNote(usage)});
+  figures.push_back({"rss_after_list_mib", "VmRSS once the list's pictures are made",
+                     KiBToMiB(memory.rssKiB), "MiB", Goal::AtMost, 16});
+  figures.push_back(
+      {"hwm_list_pictures_mib", "VmHWM while the list's pictures are made", KiBToMiB(memory.hwmKiB),
+       "MiB", Goal::AtMost, 48,
+       peakReset ? std::string() : "the peak could not be reset before the list: the session's"});
 }
 
-// Turns a dial of Change Avatar through a list of kDialItems avatars with
-// thumbnails, every turn sent at once: each must be answered with the chosen
-// item's setSettings and setFeedback, and none may send a command.
-void MeasureDialTurns(BenchSession &session, const Options &options, const std::string &folder,
-                      std::vector<Figure> &figures) {
+// One click at a time round the whole list: every entry must show its picture
+// at once, without the action's own picture first, so the list's pictures
+// were all made.
+void TurnThroughEveryEntry(BenchSession &session, const DialList &list, std::size_t &current) {
+  const Turns turns = MakeTurns(list, current, kDialItems, [](std::size_t) { return 1; });
+  session.replies.Expect(turns.replies);
+  SendTurns(session, turns);
+  session.replies.WaitForCount(turns.replies.size(), session.plugin.Guard());
+}
+
+void MeasureTimedTurns(BenchSession &session, const Options &options, const DialList &list,
+                       std::size_t &current, std::vector<Figure> &figures) {
   const std::size_t count = options.turns;
-  if (count == 0) {
-    return;
-  }
-  Announce("dial turns: " + std::to_string(count) + " sent at once through a list of " +
-           std::to_string(kDialItems) + " avatars with thumbnails");
-  const DialList list(options.keyImagePath, folder);
-  DesktopWindow desktop;
-  ShowDial(session, desktop, list);
-  const std::string action(list.row.identifier);
-  std::vector<std::string> turns;
-  std::vector<const std::string *> replies;
-  std::uint64_t bytes = 0;
-  std::int64_t current = -1;
-  for (std::size_t i = 0; i < count; ++i) {
-    const Json::Value settings = current < 0 ? Json::Value(Json::objectValue)
-                                             : list.settings[static_cast<std::size_t>(current)];
-    const int ticks = kTicks[i % (sizeof kTicks / sizeof kTicks[0])];
-    turns.push_back(DialEvent("dialRotate", action, kDialContext, kDialPosition, settings, ticks));
-    const std::size_t chosen = TurnedPosition(current, ticks, kDialItems);
-    replies.push_back(&list.chosen[chosen]);
-    replies.push_back(&list.shown[chosen]);
-    bytes += list.chosen[chosen].size() + list.shown[chosen].size();
-    current = static_cast<std::int64_t>(chosen);
-  }
-  session.replies.Expect(std::move(replies));
+  const Turns turns = MakeTurns(list, current, count, HandTicks);
+  session.replies.Expect(turns.replies);
   const ProcessSample before = SampleThreads(session.plugin.Pid());
-  for (const std::string &turn : turns) {
-    session.plugin.Send(turn);
-  }
-  session.replies.WaitForCount(2 * count, session.plugin.Guard());
+  SendTurns(session, turns);
+  session.replies.WaitForCount(turns.replies.size(), session.plugin.Guard());
   const Usage usage = UsageBetween(before, SampleThreads(session.plugin.Pid()));
   const Memory memory = ReadMemory(session.plugin.Pid());
+  const auto turned = static_cast<double>(count);
+  const std::string pictures = list.largestPng == 0
+                                   ? "no entry shows its thumbnail"
+                                   : "the strip's PNGs " + std::to_string(list.smallestPng) +
+                                         " - " + std::to_string(list.largestPng) + " B";
+  figures.push_back(Figure{"cpu_per_turn_us",
+                           "plug-in CPU per dial turn, " + std::to_string(count) + " sent at once",
+                           static_cast<double>(usage.runNs) / 1000.0 / turned, "us", Goal::None, 0,
+                           EndedThreadsNote(usage)});
+  figures.push_back(
+      {"bytes_per_turn", "bytes sent per dial turn (setSettings and setFeedback)",
+       static_cast<double>(turns.settingsBytes + turns.feedbackBytes) / turned, "B", Goal::AtMost,
+       8192,
+       "setSettings " + FormatNumber(static_cast<double>(turns.settingsBytes) / turned) +
+           " B, setFeedback " + FormatNumber(static_cast<double>(turns.feedbackBytes) / turned) +
+           " B; " + pictures});
+  figures.push_back({"rss_after_turns_mib", "VmRSS after the dial turns", KiBToMiB(memory.rssKiB),
+                     "MiB", Goal::AtMost, 16});
+}
+
+void MeasureStalledTurns(BenchSession &session, const Options &options, const DialList &list,
+                         std::size_t &current, std::vector<Figure> &figures) {
+  if (options.stalled == 0) {
+    return;
+  }
+  Announce("dial turns while the host stops reading for " + FormatNumber(options.stallSeconds) +
+           " s");
+  const Turns turns = MakeTurns(list, current, options.turns, HandTicks);
+  session.replies.Expect(turns.replies);
+  const Stall stall =
+      StallWhileSending(session, options, turns.replies.size(), [&] { SendTurns(session, turns); });
+  figures.push_back(
+      {"rss_turns_stalled_mib",
+       "VmRSS at the end of a " + FormatNumber(options.stallSeconds) + " s stall of dial turns",
+       KiBToMiB(stall.memory.rssKiB), "MiB", Goal::AtMost, 24, StallNote(stall)});
+}
+
+// A dial of Change Avatar gets a list of kDialItems avatars with thumbnails
+// and turns through it, every burst of turns sent at once: each turn must be
+// answered with the chosen entry's setSettings and setFeedback, and none may
+// send a command.
+void MeasureDial(BenchSession &session, const Options &options, const std::string &folder,
+                 std::vector<Figure> &figures) {
+  if (options.turns == 0) {
+    return;
+  }
+  Announce("a dial's list of " + std::to_string(kDialItems) + " avatars with thumbnails");
+  const DialList list(options, folder);
+  DesktopWindow desktop;
+  const ReceivedCommand request = ShowDial(session, desktop, list);
+  ReceiveList(session, desktop, request, list, options, figures);
+  std::size_t current = kStoredItem;
+  TurnThroughEveryEntry(session, list, current);
+  Announce("dial turns: " + std::to_string(options.turns) + " sent at once");
+  MeasureTimedTurns(session, options, list, current, figures);
+  MeasureStalledTurns(session, options, list, current, figures);
   const std::vector<ReceivedCommand> commands = desktop.TakeAll(std::chrono::milliseconds(100));
   if (!commands.empty()) {
     throw DriverFailure("turning the dial sent " + std::to_string(commands.size()) +
                         " command(s) to the desktop window, the first of kind " +
                         KindText(commands.front().kind) + "; turning sends none");
   }
-  const auto turned = static_cast<double>(count);
-  figures.push_back(Figure{"cpu_per_turn_us",
-                           "plug-in CPU per dial turn, " + std::to_string(count) + " sent at once",
-                           static_cast<double>(usage.runNs) / 1000.0 / turned, "us", Goal::None, 0,
-                           EndedThreadsNote(usage)});
-  figures.push_back({"bytes_per_turn", "bytes sent per dial turn (setSettings and setFeedback)",
-                     static_cast<double>(bytes) / turned, "B", Goal::None, 0});
-  figures.push_back({"rss_after_turns_mib", "VmRSS after the dial turns", KiBToMiB(memory.rssKiB),
-                     "MiB", Goal::AtMost, 16});
 }
 
 void RunImagePeak(const Options &options, std::size_t mib, const std::string &folder,
@@ -471,7 +662,7 @@ void RunSession(const Options &options, const std::string &folder, std::vector<F
   MeasurePipelined(session, keys, options, figures);
   MeasureStalled(session, keys, options, figures);
   MeasureKeyRelease(session, options, figures);
-  MeasureDialTurns(session, options, folder, figures);
+  MeasureDial(session, options, folder, figures);
   const Memory end = ReadMemory(session.plugin.Pid());
   figures.push_back({"hwm_session_mib", "VmHWM at the end of the session", KiBToMiB(end.hwmKiB),
                      "MiB", Goal::None, 0});

@@ -118,10 +118,11 @@ std::optional<ThreadCounters> ReadThread(const std::string &taskFolder) {
   const std::optional<std::uint64_t> voluntary = StatusField(*status, "voluntary_ctxt_switches");
   const std::optional<std::uint64_t> involuntary =
       StatusField(*status, "nonvoluntary_ctxt_switches");
-  if (!runNs || !voluntary || !involuntary) {
+  const std::optional<char> state = StatusState(*status);
+  if (!runNs || !voluntary || !involuntary || !state) {
     throw DriverFailure("unexpected format in " + taskFolder + "/schedstat or status");
   }
-  return ThreadCounters{*runNs, *voluntary + *involuntary};
+  return ThreadCounters{*runNs, *voluntary + *involuntary, *state};
 }
 
 } // namespace
@@ -139,6 +140,19 @@ std::optional<std::uint64_t> SchedstatRunNs(const std::string &schedstatText) {
   return ParseNumber(schedstatText, 0);
 }
 
+std::optional<char> StatusState(const std::string &statusText) {
+  const std::string lines = "\n" + statusText;
+  const std::size_t found = lines.find("\nState:");
+  if (found == std::string::npos) {
+    return std::nullopt;
+  }
+  const std::size_t letter = lines.find_first_not_of(" \t", found + 7);
+  if (letter == std::string::npos || lines[letter] == '\n') {
+    return std::nullopt;
+  }
+  return lines[letter];
+}
+
 Memory ReadMemory(pid_t pid) {
   const std::string path = ProcFolder(pid) + "/status";
   const std::string status = ReadFile(path);
@@ -148,6 +162,14 @@ Memory ReadMemory(pid_t pid) {
     throw DriverFailure(path + " has no VmRSS or VmHWM: the plug-in process has ended");
   }
   return Memory{*rss, *hwm};
+}
+
+bool ResetPeakMemory(pid_t pid) {
+  // Writing 5 to clear_refs sets the peak resident size to the current one.
+  std::ofstream file(ProcFolder(pid) + "/clear_refs");
+  file << "5";
+  file.close();
+  return static_cast<bool>(file);
 }
 
 ProcessSample SampleThreads(pid_t pid) {
@@ -187,6 +209,31 @@ Usage UsageBetween(const ProcessSample &before, const ProcessSample &after) {
     }
   }
   return usage;
+}
+
+bool QuietWatch::StillSince(const ProcessSample &sample) const {
+  if (!mPrevious || mPrevious->size() != sample.size()) {
+    return false;
+  }
+  for (const auto &[tid, now] : sample) {
+    const auto before = mPrevious->find(tid);
+    if (before == mPrevious->end() || before->second.runNs != now.runNs || now.state != 'S') {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool QuietWatch::Add(const ProcessSample &sample, TimePoint at) {
+  if (!StillSince(sample)) {
+    mQuiet = false;
+  } else if (!mQuiet) {
+    mQuiet = true;
+    mQuietSince = mPreviousAt;
+  }
+  mPrevious = sample;
+  mPreviousAt = at;
+  return mQuiet && at - mQuietSince >= mHold;
 }
 
 namespace {

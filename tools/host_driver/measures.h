@@ -2,6 +2,7 @@
 // kernel knows about the plug-in process, and the verdict on its memory.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <json/json.h>
@@ -59,6 +60,10 @@ std::optional<std::uint64_t> StatusField(const std::string &statusText, const st
 // The run time in ns: the first of the three numbers of a schedstat text.
 std::optional<std::uint64_t> SchedstatRunNs(const std::string &schedstatText);
 
+// The letter of the "State:" line of a status text ('S' for sleeping, 'R'
+// for running or ready to run, ...); nullopt when the line is missing.
+std::optional<char> StatusState(const std::string &statusText);
+
 struct Memory {
   std::uint64_t rssKiB = 0;
   std::uint64_t hwmKiB = 0;
@@ -67,9 +72,14 @@ struct Memory {
 // VmRSS and VmHWM; throws DriverFailure when the process is gone.
 Memory ReadMemory(pid_t pid);
 
+// Starts the process's VmHWM afresh from its VmRSS, so that the next reading
+// gives the peak from now on; false when the kernel does not allow it.
+bool ResetPeakMemory(pid_t pid);
+
 struct ThreadCounters {
   std::uint64_t runNs = 0;
   std::uint64_t switches = 0; // voluntary and involuntary
+  char state = '?';           // the letter of the "State:" line
 };
 
 // Every live thread's counters, by thread id. Throws DriverFailure when the
@@ -88,6 +98,34 @@ struct Usage {
 // What the threads did between two samples. A thread found only in `after`
 // started in between and counts whole.
 Usage UsageBetween(const ProcessSample &before, const ProcessSample &after);
+
+// When a process has finished its work, seen from the outside: fed samples
+// of its threads one after the other, it finds the moment from which no
+// thread has run and every one sleeps (none ready to run, none waiting for a
+// device), and says so once that has lasted `hold`. A thread that waits for
+// the CPU on a busy machine is ready to run, so the load of other processes
+// delays the verdict but does not make a busy process look quiet.
+class QuietWatch {
+public:
+  using TimePoint = std::chrono::steady_clock::time_point;
+
+  explicit QuietWatch(std::chrono::steady_clock::duration hold) : mHold(hold) {}
+
+  // Adds the sample taken at `at`; true once the process has been quiet for `hold`.
+  bool Add(const ProcessSample &sample, TimePoint at);
+  // The time of the last sample before the quiet began: the work ended
+  // between that sample and the next.
+  TimePoint QuietSince() const { return mQuietSince; }
+
+private:
+  bool StillSince(const ProcessSample &sample) const;
+
+  const std::chrono::steady_clock::duration mHold;
+  std::optional<ProcessSample> mPrevious;
+  TimePoint mPreviousAt;
+  bool mQuiet = false;
+  TimePoint mQuietSince;
+};
 
 // Whether the plug-in's resident memory stayed flat through a long run.
 //

@@ -60,6 +60,14 @@ bool ReadSizes(const std::string &text, std::vector<std::size_t> &sizes) {
   return !sizes.empty();
 }
 
+bool ReadStripPictures(const std::string &text, StripPictures &pictures) {
+  if (text == "fitted" || text == "small-png") {
+    pictures = text == "fitted" ? StripPictures::Fitted : StripPictures::SmallPngFiles;
+    return true;
+  }
+  return false;
+}
+
 template <typename KiB> bool ReadKiBFromMiB(const std::string &text, KiB &kib) {
   double mib = 0;
   const bool read = ReadSeconds(text, mib);
@@ -87,6 +95,13 @@ const OptionRow kOptions[] = {
      [](const std::string &v, Options &o) { return ReadCount(v, o.presses); }},
     {kBench, "--turns N", "dial turns through a list, sent at once (2000; 0 skips)",
      [](const std::string &v, Options &o) { return ReadCount(v, o.turns); }},
+    {kBench, "--dial-library DIR",
+     "the dial list's thumbnails: DIR's files, shared in turn by its 200 entries (the key image)",
+     [](const std::string &v, Options &o) { return ReadText(v, o.dialLibrary); }},
+    {kBench, "--strip-pictures HOW",
+     "what the plug-in shows of a thumbnail: fitted (to the strip) or small-png (builds "
+     "before that: a PNG of at most 64 KiB as it is)",
+     [](const std::string &v, Options &o) { return ReadStripPictures(v, o.stripPictures); }},
     {kBench, "--idle-seconds S", "idle window for counting wake-ups (5; 0 skips)",
      [](const std::string &v, Options &o) { return ReadSeconds(v, o.idleSeconds); }},
     {kBench, "--stall-seconds S", "how long the host stops reading (5)",

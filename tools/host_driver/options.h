@@ -13,6 +13,12 @@
 
 namespace host_driver {
 
+// What the plug-in under test shows on a dial's strip for an entry's
+// thumbnail: the file decoded and fitted to the strip's picture, or, as
+// builds before that did, a PNG file of at most 64 KiB as it is (and the
+// action's own picture for any other file).
+enum class StripPictures { Fitted, SmallPngFiles };
+
 struct Options {
   std::string command; // "bench" or "soak"
   std::string pluginPath;
@@ -25,6 +31,8 @@ struct Options {
   std::size_t stalled = 10000;
   std::size_t presses = 1000;
   std::size_t turns = 2000;
+  std::string dialLibrary; // the thumbnails of the dial's list; empty: the key image alone
+  StripPictures stripPictures = StripPictures::Fitted;
   double idleSeconds = 5;
   double stallSeconds = 5;
   std::vector<std::size_t> imageMiB{64, 256};
