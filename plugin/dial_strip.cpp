@@ -134,7 +134,7 @@ std::string cDialStrips::Localize(std::string_view english) const {
 // value is stored; when none is, the stored value as text; without a list,
 // the stored entry's name.
 void cDialStrips::ShowEntry(const KeyAction &action, const cContextRecord &dial,
-                            Json::Value &feedback) const {
+                            Json::Value &feedback, std::string &picture) const {
   const std::shared_ptr<const cKeptList> list = mLists.Find(dial.action);
   if (list == nullptr) {
     feedback["value"] = StoredName(dial.settings);
@@ -142,31 +142,27 @@ void cDialStrips::ShowEntry(const KeyAction &action, const cContextRecord &dial,
   }
   const std::string stored = StoredValueText(dial.settings);
   feedback["value"] = stored;
-  ShowItem(action, *list, FindEntry(list->items, stored), feedback);
+  ShowItem(action, *list, FindEntry(list->items, stored), feedback, picture);
 }
 
 // The entry at `position` of the list (-1: none) on the strip: its text as
 // the "value", where it stands as the "indicator" and, where the list names
-// thumbnails, an "icon" that goes with it: the entry's picture, else the
-// action's own picture (also while the entry's picture is being made), so
-// the strip never keeps another entry's thumbnail. A list without
-// thumbnails leaves the icon alone.
+// thumbnails, an icon that goes with it: the entry's picture (as `picture`,
+// a PNG data URL), else the action's own picture as the "icon" (also while
+// the entry's picture is being made), so the strip never keeps another
+// entry's thumbnail. A list without thumbnails leaves the icon alone.
 void cDialStrips::ShowItem(const KeyAction &action, const cKeptList &list, std::int64_t position,
-                           Json::Value &feedback) const {
+                           Json::Value &feedback, std::string &picture) const {
   const ListItem *item = position >= 0 ? &list.items[static_cast<std::size_t>(position)] : nullptr;
   if (item != nullptr) {
     feedback["value"] = item->text;
   }
   feedback["indicator"] = IndicatorAt(position, list.items.size());
-  std::string icon;
   if (item != nullptr && !item->thumbnailFile.empty()) {
-    icon = mPictures.Find(list.serial, item->thumbnailFile).value_or(std::string());
+    picture = mPictures.Find(list.serial, item->thumbnailFile).value_or(std::string());
   }
-  if (icon.empty() && NamesThumbnails(list.items)) {
-    icon = DialIconFile(action);
-  }
-  if (!icon.empty()) {
-    feedback["icon"] = std::move(icon);
+  if (picture.empty() && NamesThumbnails(list.items)) {
+    feedback["icon"] = DialIconFile(action);
   }
 }
 
@@ -220,8 +216,9 @@ void cDialStrips::SendEntry(const cContextRecord &dial, bool withTitle) const {
   if (withTitle) {
     feedback["title"] = Localize(action->name);
   }
-  ShowEntry(*action, dial, feedback);
-  mChannel->SetFeedback(std::move(feedback), dial.context);
+  std::string picture;
+  ShowEntry(*action, dial, feedback, picture);
+  mChannel->SetFeedback(std::move(feedback), dial.context, picture);
 }
 
 void cDialStrips::SendText(const cContextRecord &dial, std::string_view english) const {

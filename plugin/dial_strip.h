@@ -82,9 +82,10 @@ public:
 
 private:
   std::string Localize(std::string_view english) const;
-  void ShowEntry(const KeyAction &action, const cContextRecord &dial, Json::Value &feedback) const;
+  void ShowEntry(const KeyAction &action, const cContextRecord &dial, Json::Value &feedback,
+                 std::string &picture) const;
   void ShowItem(const KeyAction &action, const cKeptList &list, std::int64_t position,
-                Json::Value &feedback) const;
+                Json::Value &feedback, std::string &picture) const;
   void ShowMadePicture(std::uint64_t serial, const std::string &file);
   void PrepareAround(const cKeptList &list, const std::vector<cContextRecord> &dials,
                      std::size_t reach, bool mayEvict);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <exception>
 #include <iterator>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -214,8 +215,27 @@ void ESDPluginChannel::SendToPropertyInspector(const std::string &action,
   Send(message);
 }
 
-void ESDPluginChannel::SetFeedback(Json::Value payload, const std::string &context) {
-  SendForContext("setFeedback", context, std::move(payload));
+void ESDPluginChannel::SetFeedback(Json::Value payload, const std::string &context,
+                                   const std::string &pngDataUrl) {
+  if (mSession == nullptr) {
+    return;
+  }
+  if (pngDataUrl.empty()) {
+    SendForContext("setFeedback", context, std::move(payload));
+    return;
+  }
+  // Written with an empty icon, which the data URL then fills. Every other
+  // string in the text is quoted, so the payload's empty icon member is the
+  // only place where these characters stand unescaped.
+  payload["icon"] = "";
+  Json::Value message(Json::objectValue);
+  message["event"] = "setFeedback";
+  message["context"] = context;
+  message["payload"] = std::move(payload);
+  std::string text = WriteStyledJson(message);
+  constexpr std::string_view kEmptyIcon = "\n      \"icon\" : \"\"";
+  text.insert(text.find(kEmptyIcon) + kEmptyIcon.size() - 1, pngDataUrl);
+  Send(std::move(text));
 }
 
 void ESDPluginChannel::SetSettings(Json::Value settings, const std::string &context) {

@@ -38,9 +38,13 @@ public:
   void SendToPropertyInspector(const std::string &action, const std::string &context,
                                const Json::Value &payload);
   // For an encoder: the items of its touch-strip layout to change ("title",
-  // "value", "icon"), and the whole settings object that the Stream Deck
-  // application stores for the instance and hands to its property inspector.
-  void SetFeedback(Json::Value payload, const std::string &context);
+  // "value", "icon", "indicator"), and the whole settings object that the
+  // Stream Deck application stores for the instance and hands to its property
+  // inspector. `pngDataUrl`, when given, is the "icon": a PNG data URL in
+  // Base64, whose characters JSON never escapes, copied into the text as it
+  // is rather than quoted character by character.
+  void SetFeedback(Json::Value payload, const std::string &context,
+                   const std::string &pngDataUrl = std::string());
   void SetSettings(Json::Value settings, const std::string &context);
 
 private:

@@ -171,6 +171,37 @@ TEST_F(Outbound, FeedbackAndSettingsCarryTheirPayloadWhole) {
   EXPECT_FALSE(Last().isMember("action"));
 }
 
+// A picture handed in apart is copied into the text where the styled writer
+// would have quoted it, whatever the other strings hold.
+TEST_F(Outbound, FeedbackWithAPictureIsExactlyWhatTheStyledWriterWrites) {
+  const std::string picture = "data:image/png;base64,iVBORw0KGgo+/AAA=";
+  const std::vector<std::string> texts = {
+      "",
+      "Fox",
+      R"(x"icon" : "")",
+      "\n      \"icon\" : \"\"",
+      std::string("controls \x01\n\t end"),
+      "UTF-8 \xc3\xa9 \xf0\x9f\x98\x80",
+  };
+  for (const std::string &text : texts) {
+    for (const std::string &context : {std::string("enc"), text}) {
+      SCOPED_TRACE(text + " / " + context);
+      Json::Value feedback(Json::objectValue);
+      feedback["value"] = text;
+      feedback["title"] = text;
+      feedback["indicator"] = 50;
+      session.Clear();
+      channel.SetFeedback(feedback, context, picture);
+      Json::Value document(Json::objectValue);
+      document["event"] = "setFeedback";
+      document["context"] = context;
+      document["payload"] = feedback;
+      document["payload"]["icon"] = picture;
+      EXPECT_EQ(session.Texts().at(0), WriteStyledJson(document));
+    }
+  }
+}
+
 TEST(OutboundWithoutSession, SendsNothingAndReturns) {
   ESDPluginChannel channel("uuid", nullptr, nullptr);
   channel.SetImage("QUJD", "ctx");
