@@ -84,7 +84,8 @@ std::optional<std::string> cStripPictures::Find(std::uint64_t list, const std::s
     return std::nullopt;
   }
   mWanted.insert(key);
-  Ask(lock, cRequest{std::move(key), true}, true);
+  mWaiting.push_front(cRequest{std::move(key), true});
+  WakeWorker(lock);
   return std::nullopt;
 }
 
@@ -94,27 +95,22 @@ void cStripPictures::Prepare(std::uint64_t list, const std::vector<std::string> 
   if (mOpen.count(list) == 0 || mStopping || (!mayEvict && mFull.count(list) != 0)) {
     return;
   }
+  bool asked = false;
   for (const std::string &file : files) {
     if (mIndex.count(cKey{list, file}) == 0) {
       mWaiting.push_back(cRequest{cKey{list, file}, mayEvict});
+      asked = true;
     }
   }
-  if (!mWaiting.empty()) {
-    Ask(lock, cRequest{}, false);
+  if (asked) {
+    WakeWorker(lock);
   }
 }
 
-// Queues `request` (none when its key is empty) and wakes the worker, first
-// starting the thread when there is none yet. A thread that cannot start
-// leaves the requests waiting for the next one to try again.
-void cStripPictures::Ask(std::unique_lock<std::mutex> &lock, cRequest request, bool first) {
-  if (!request.key.second.empty()) {
-    if (first) {
-      mWaiting.push_front(std::move(request));
-    } else {
-      mWaiting.push_back(std::move(request));
-    }
-  }
+// Wakes the worker for the requests just queued, first starting the thread
+// when there is none yet; releases `lock`. A thread that cannot start leaves
+// the requests waiting for the next one to try again.
+void cStripPictures::WakeWorker(std::unique_lock<std::mutex> &lock) {
   if (mWorker != Worker::OwnThread) {
     return;
   }

@@ -84,7 +84,7 @@ private:
     bool mayEvict = false;
   };
 
-  void Ask(std::unique_lock<std::mutex> &lock, cRequest request, bool first);
+  void WakeWorker(std::unique_lock<std::mutex> &lock);
   void RunThread();
   // Takes the next request worth making; false when none waits.
   bool TakeNext(cRequest &request);

@@ -166,6 +166,15 @@ std::string SetImageHead(const std::string &context) {
          ",\n   \"event\" : \"setImage\",\n   \"payload\" : {\n      \"image\" : ";
 }
 
+// {"event", "context", "payload"}: the form of every message about one instance.
+Json::Value ContextMessage(const char *event, const std::string &context, Json::Value payload) {
+  Json::Value message(Json::objectValue);
+  message["event"] = event;
+  message["context"] = context;
+  message["payload"] = std::move(payload);
+  return message;
+}
+
 const char kSetImageTail[] = ",\n      \"target\" : 0\n   }\n}\n";
 
 } // namespace
@@ -228,11 +237,7 @@ void ESDPluginChannel::SetFeedback(Json::Value payload, const std::string &conte
   // string in the text is quoted, so the payload's empty icon member is the
   // only place where these characters stand unescaped.
   payload["icon"] = "";
-  Json::Value message(Json::objectValue);
-  message["event"] = "setFeedback";
-  message["context"] = context;
-  message["payload"] = std::move(payload);
-  std::string text = WriteStyledJson(message);
+  std::string text = WriteStyledJson(ContextMessage("setFeedback", context, std::move(payload)));
   constexpr std::string_view kEmptyIcon = "\n      \"icon\" : \"\"";
   text.insert(text.find(kEmptyIcon) + kEmptyIcon.size() - 1, pngDataUrl);
   Send(std::move(text));
@@ -244,11 +249,7 @@ void ESDPluginChannel::SetSettings(Json::Value settings, const std::string &cont
 
 void ESDPluginChannel::SendForContext(const char *event, const std::string &context,
                                       Json::Value payload) {
-  Json::Value message(Json::objectValue);
-  message["event"] = event;
-  message["context"] = context;
-  message["payload"] = std::move(payload);
-  Send(message);
+  Send(ContextMessage(event, context, std::move(payload)));
 }
 
 void ESDPluginChannel::Send(const Json::Value &message) {

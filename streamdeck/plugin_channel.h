@@ -49,7 +49,7 @@ public:
 
 private:
   void Dispatch(const std::string &text);
-  // {"event", "context", "payload"}: the form of every message about one instance.
+  // Sends {"event", "context", "payload"}: the form of every message about one instance.
   void SendForContext(const char *event, const std::string &context, Json::Value payload);
   void Send(const Json::Value &message);
   void Send(std::string text);
