@@ -13,7 +13,7 @@ repo_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="$repo_dir/build-win"
 cd "$repo_dir"
 
-"$repo_dir/scripts/install-deps.sh" cmake ninja-build dpkg-dev g++-mingw-w64-x86-64 wine wine64 \
+"$repo_dir/scripts/install-deps.sh" cmake ninja-build dpkg-dev g++-mingw-w64-x86-64 wine wine64 wine64-preloader \
   libwebsocketpp-dev libasio-dev googletest python3
 
 export CMAKE_GENERATOR=Ninja

@@ -31,6 +31,18 @@ zorvane_wine_env() {
   local build_dir
   build_dir="$(cd "$1" && pwd)" || return 1
 
+  # Wine's preloader reserves the addresses Windows gives fixed uses before
+  # Linux maps anything into a new process. Without it, wine64 (placed at a
+  # fixed address) has its heap start at a random place up to 1 GiB above it,
+  # and about one start in several thousand finds its heap already over the
+  # page Windows keeps at 0x7ffe0000 in every process (the shared user data):
+  # that process ends with "failed to map the shared user data: c0000018"
+  # before it runs (docs/reliability.md).
+  if [[ ! -x /usr/lib/wine/wine64-preloader ]]; then
+    echo "Wine: /usr/lib/wine/wine64-preloader is missing; install the Debian package wine64-preloader (scripts/build-windows.sh does)" >&2
+    return 1
+  fi
+
   export WINEPREFIX="$build_dir/wine-prefix"
   export WINEARCH=win64
   export WINEDEBUG=-all
@@ -78,26 +90,9 @@ zorvane_wine_logged() {
 # Starts the prefix's Wine session: ends whatever an interrupted run left in
 # it, then starts a server that stays until zorvane_wine_session_stop (no
 # persistence time), its service processes and a keeper of the desktop.
-#
-# Wine's own start-up fails now and then, rarely and at random: a new Wine
-# process cannot map the page that Windows keeps at one fixed address in every
-# process (the shared user data; the session log then says "failed to map the
-# shared user data: c0000018"), because the Linux process already has
-# something there. On Windows the system maps that page into every process
-# itself, so this cannot happen there. The start is tried up to three times;
-# each failure is reported with the end of the session log, Wine's messages.
 zorvane_wine_session_start() {
   : >"$ZORVANE_WINE_LOG"
-  local attempt
-  for attempt in 1 2 3; do
-    zorvane_wine_session_stop
-    zorvane_wine_session_try && return 0
-    echo "Wine: the session did not start (attempt $attempt of 3)" >&2
-  done
-  return 1
-}
-
-zorvane_wine_session_try() {
+  zorvane_wine_session_stop
   zorvane_wine_logged "starting the Wine server" wineserver -p || return
   # Its service processes, its desktop (explorer.exe) and a program that keeps
   # a window on that desktop until the session ends. `start` returns once the
