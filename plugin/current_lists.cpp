@@ -2,6 +2,18 @@
 
 #include <utility>
 
+cKeptList::cKeptList(std::uint64_t keptAs, ItemList read) : serial(keptAs), items(std::move(read)) {
+  mPositions.reserve(items.size());
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    mPositions.emplace(items[i].valueText, i);
+  }
+}
+
+std::int64_t cKeptList::Find(std::string_view stored) const {
+  const auto found = stored.empty() ? mPositions.end() : mPositions.find(stored);
+  return found == mPositions.end() ? -1 : static_cast<std::int64_t>(found->second);
+}
+
 std::shared_ptr<const cKeptList> cCurrentLists::Keep(std::string_view action,
                                                      std::shared_ptr<const cKeptList> list) {
   const std::lock_guard<std::mutex> lock(mMutex);

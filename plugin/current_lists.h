@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 using ItemList = std::vector<ListItem>;
@@ -18,9 +19,24 @@ using ItemList = std::vector<ListItem>;
 // A list as kept: its items and the number it was kept under, which no other
 // list kept by the process has, so that what is made from it (the strips'
 // pictures) is told apart from what was made from an earlier list.
-struct cKeptList {
-  std::uint64_t serial = 0;
-  ItemList items;
+class cKeptList {
+public:
+  cKeptList(std::uint64_t keptAs, ItemList read);
+  // Its index points into its items.
+  cKeptList(const cKeptList &) = delete;
+  cKeptList &operator=(const cKeptList &) = delete;
+
+  // The position of the first entry whose value, as the inspector compares
+  // it, is `stored`; -1 when none is (or `stored` is empty).
+  std::int64_t Find(std::string_view stored) const;
+
+  const std::uint64_t serial;
+  const ItemList items;
+
+private:
+  // Each value's first position: every turn and every frame of a strip looks
+  // its entry up, in lists of hundreds.
+  std::unordered_map<std::string_view, std::size_t> mPositions;
 };
 
 // Used from the main thread (lists arrive there) and the session worker

@@ -31,18 +31,6 @@ std::string StoredName(const Json::Value &settings) {
   return StoredValueText(settings);
 }
 
-// The position of the entry whose value is `stored`; -1 when none is.
-std::int64_t FindEntry(const ItemList &list, const std::string &stored) {
-  if (!stored.empty()) {
-    for (std::size_t i = 0; i < list.size(); ++i) {
-      if (list[i].valueText == stored) {
-        return static_cast<std::int64_t>(i);
-      }
-    }
-  }
-  return -1;
-}
-
 // Whether any entry of the list names a thumbnail file.
 bool NamesThumbnails(const ItemList &list) {
   for (const ListItem &item : list) {
@@ -68,9 +56,9 @@ int IndicatorAt(std::int64_t position, std::size_t size) {
 // The files of the list's thumbnails in the order the strips will want them:
 // nearest first to any of `positions` (entries of dials, -1 for none), going
 // both ways round the list, up to `reach` entries away; each file once.
-std::vector<std::string>
+std::vector<std::string_view>
 FilesAround(const ItemList &list, const std::vector<std::int64_t> &positions, std::size_t reach) {
-  std::vector<std::string> files;
+  std::vector<std::string_view> files;
   std::set<std::string_view> seen;
   const auto size = static_cast<std::int64_t>(list.size());
   const auto add = [&](std::int64_t position) {
@@ -134,7 +122,7 @@ std::string cDialStrips::Localize(std::string_view english) const {
 // value is stored; when none is, the stored value as text; without a list,
 // the stored entry's name.
 void cDialStrips::ShowEntry(const KeyAction &action, const cContextRecord &dial,
-                            Json::Value &feedback, std::string &picture) const {
+                            Json::Value &feedback, cStripPictures::cPicture &picture) const {
   const std::shared_ptr<const cKeptList> list = mLists.Find(dial.action);
   if (list == nullptr) {
     feedback["value"] = StoredName(dial.settings);
@@ -142,7 +130,7 @@ void cDialStrips::ShowEntry(const KeyAction &action, const cContextRecord &dial,
   }
   const std::string stored = StoredValueText(dial.settings);
   feedback["value"] = stored;
-  ShowItem(action, *list, FindEntry(list->items, stored), feedback, picture);
+  ShowItem(action, *list, list->Find(stored), feedback, picture);
 }
 
 // The entry at `position` of the list (-1: none) on the strip: its text as
@@ -152,16 +140,16 @@ void cDialStrips::ShowEntry(const KeyAction &action, const cContextRecord &dial,
 // the entry's picture is being made), so the strip never keeps another
 // entry's thumbnail. A list without thumbnails leaves the icon alone.
 void cDialStrips::ShowItem(const KeyAction &action, const cKeptList &list, std::int64_t position,
-                           Json::Value &feedback, std::string &picture) const {
+                           Json::Value &feedback, cStripPictures::cPicture &picture) const {
   const ListItem *item = position >= 0 ? &list.items[static_cast<std::size_t>(position)] : nullptr;
   if (item != nullptr) {
     feedback["value"] = item->text;
   }
   feedback["indicator"] = IndicatorAt(position, list.items.size());
   if (item != nullptr && !item->thumbnailFile.empty()) {
-    picture = mPictures.Find(list.serial, item->thumbnailFile).value_or(std::string());
+    picture = mPictures.Find(list.serial, item->thumbnailFile);
   }
-  if (picture.empty() && NamesThumbnails(list.items)) {
+  if ((picture == nullptr || picture->empty()) && NamesThumbnails(list.items)) {
     feedback["icon"] = DialIconFile(action);
   }
 }
@@ -176,7 +164,7 @@ void cDialStrips::ShowMadePicture(std::uint64_t serial, const std::string &file)
         continue;
       }
       for (const cContextRecord &dial : DialsOf(action)) {
-        const std::int64_t position = FindEntry(list->items, StoredValueText(dial.settings));
+        const std::int64_t position = list->Find(StoredValueText(dial.settings));
         if (position >= 0 &&
             list->items[static_cast<std::size_t>(position)].thumbnailFile == file) {
           SendEntry(dial, false);
@@ -196,7 +184,7 @@ void cDialStrips::PrepareAround(const cKeptList &list, const std::vector<cContex
   }
   std::vector<std::int64_t> positions;
   for (const cContextRecord &dial : dials) {
-    positions.push_back(FindEntry(list.items, StoredValueText(dial.settings)));
+    positions.push_back(list.Find(StoredValueText(dial.settings)));
   }
   mPictures.Prepare(list.serial, FilesAround(list.items, positions, reach), mayEvict);
 }
@@ -216,9 +204,11 @@ void cDialStrips::SendEntry(const cContextRecord &dial, bool withTitle) const {
   if (withTitle) {
     feedback["title"] = Localize(action->name);
   }
-  std::string picture;
+  cStripPictures::cPicture picture;
   ShowEntry(*action, dial, feedback, picture);
-  mChannel->SetFeedback(std::move(feedback), dial.context, picture);
+  static const std::string kNoPicture;
+  mChannel->SetFeedback(std::move(feedback), dial.context,
+                        picture != nullptr ? *picture : kNoPicture);
 }
 
 void cDialStrips::SendText(const cContextRecord &dial, std::string_view english) const {
@@ -252,8 +242,8 @@ bool cDialStrips::Turn(const cContextRecord &dial, std::int32_t ticks) {
   if (!dial.settings.isObject() && !dial.settings.isNull()) {
     return true;
   }
-  const ListItem &item = list->items[TurnedPosition(
-      FindEntry(list->items, StoredValueText(dial.settings)), ticks, list->items.size())];
+  const ListItem &item = list->items[TurnedPosition(list->Find(StoredValueText(dial.settings)),
+                                                    ticks, list->items.size())];
   Json::Value settings = dial.settings.isObject() ? dial.settings : Json::Value(Json::objectValue);
   settings["value"] = item.value;
   settings["label"] = item.text;
@@ -277,9 +267,8 @@ bool cDialStrips::Turn(const cContextRecord &dial, std::int32_t ticks) {
 // The list is read once here and shared by every dial of the action.
 // Its pictures are made afresh: the files may have changed since the last list.
 void cDialStrips::KeepList(const KeyAction &action, const Json::Value &document) {
-  auto list = std::make_shared<cKeptList>();
-  list->serial = mNextSerial.fetch_add(1) + 1;
-  list->items = ReadListItems(document, action.keyValue == KeyValue::Integer);
+  const auto list = std::make_shared<const cKeptList>(
+      mNextSerial.fetch_add(1) + 1, ReadListItems(document, action.keyValue == KeyValue::Integer));
   mPictures.Open(list->serial);
   const std::shared_ptr<const cKeptList> replaced = mLists.Keep(action.identifier, list);
   if (replaced != nullptr) {

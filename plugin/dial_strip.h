@@ -83,9 +83,9 @@ public:
 private:
   std::string Localize(std::string_view english) const;
   void ShowEntry(const KeyAction &action, const cContextRecord &dial, Json::Value &feedback,
-                 std::string &picture) const;
+                 cStripPictures::cPicture &picture) const;
   void ShowItem(const KeyAction &action, const cKeptList &list, std::int64_t position,
-                Json::Value &feedback, std::string &picture) const;
+                Json::Value &feedback, cStripPictures::cPicture &picture) const;
   void ShowMadePicture(std::uint64_t serial, const std::string &file);
   void PrepareAround(const cKeptList &list, const std::vector<cContextRecord> &dials,
                      std::size_t reach, bool mayEvict);

@@ -24,10 +24,11 @@ cStripPictures::cStripPictures(cMaker maker, Worker worker)
 
 cStripPictures::~cStripPictures() { Stop(); }
 
-std::size_t cStripPictures::CostOf(const cKey &key, const std::string &picture) {
-  // The bookkeeping of an entry: its node, its index entry and the key twice.
-  constexpr std::size_t kEntryOverhead = 128;
-  return kEntryOverhead + 2 * key.second.size() + picture.size();
+std::size_t cStripPictures::CostOf(const cKept &kept) {
+  // The bookkeeping of an entry: its node, its index entry, the picture's
+  // control block and the key twice.
+  constexpr std::size_t kEntryOverhead = 160;
+  return kEntryOverhead + 2 * kept.key.second.size() + kept.picture->size();
 }
 
 void cStripPictures::Open(std::uint64_t list) {
@@ -63,7 +64,7 @@ void cStripPictures::CloseAll() {
 void cStripPictures::DropKept(std::uint64_t list) {
   for (auto kept = mKept.begin(); kept != mKept.end();) {
     if (kept->key.first == list) {
-      mKeptBytes -= CostOf(kept->key, kept->picture);
+      mKeptBytes -= CostOf(*kept);
       mIndex.erase(kept->key);
       kept = mKept.erase(kept);
     } else {
@@ -72,33 +73,33 @@ void cStripPictures::DropKept(std::uint64_t list) {
   }
 }
 
-std::optional<std::string> cStripPictures::Find(std::uint64_t list, const std::string &file) {
+cStripPictures::cPicture cStripPictures::Find(std::uint64_t list, std::string_view file) {
   std::unique_lock<std::mutex> lock(mMutex);
-  cKey key{list, file};
-  const auto kept = mIndex.find(key);
+  const auto kept = mIndex.find(cKeyView{list, file});
   if (kept != mIndex.end()) {
     mKept.splice(mKept.begin(), mKept, kept->second);
     return kept->second->picture;
   }
   if (mOpen.count(list) == 0 || mStopping) {
-    return std::nullopt;
+    return nullptr;
   }
+  cKey key{list, std::string(file)};
   mWanted.insert(key);
   mWaiting.push_front(cRequest{std::move(key), true});
   WakeWorker(lock);
-  return std::nullopt;
+  return nullptr;
 }
 
-void cStripPictures::Prepare(std::uint64_t list, const std::vector<std::string> &files,
+void cStripPictures::Prepare(std::uint64_t list, const std::vector<std::string_view> &files,
                              bool mayEvict) {
   std::unique_lock<std::mutex> lock(mMutex);
   if (mOpen.count(list) == 0 || mStopping || (!mayEvict && mFull.count(list) != 0)) {
     return;
   }
   bool asked = false;
-  for (const std::string &file : files) {
-    if (mIndex.count(cKey{list, file}) == 0) {
-      mWaiting.push_back(cRequest{cKey{list, file}, mayEvict});
+  for (const std::string_view file : files) {
+    if (mIndex.count(cKeyView{list, file}) == 0) {
+      mWaiting.push_back(cRequest{cKey{list, std::string(file)}, mayEvict});
       asked = true;
     }
   }
@@ -142,19 +143,20 @@ bool cStripPictures::TakeNext(cRequest &request) {
 void cStripPictures::EvictFor(std::size_t bytes) {
   while (!mKept.empty() && mKeptBytes + bytes > kMaxStripPictureBytes) {
     const cKept &last = mKept.back();
-    mKeptBytes -= CostOf(last.key, last.picture);
+    mKeptBytes -= CostOf(last);
     mIndex.erase(last.key);
     mKept.pop_back();
   }
 }
 
 bool cStripPictures::Keep(const cRequest &request, std::string picture) {
+  cKept made{request.key, std::make_shared<const std::string>(std::move(picture))};
   const std::lock_guard<std::mutex> lock(mMutex);
   const std::uint64_t list = request.key.first;
   if (mOpen.count(list) == 0 || mIndex.count(request.key) != 0) {
     return false;
   }
-  const std::size_t cost = CostOf(request.key, picture);
+  const std::size_t cost = CostOf(made);
   if (request.mayEvict) {
     EvictFor(cost);
   } else if (mKeptBytes + cost > kMaxStripPictureBytes) {
@@ -167,11 +169,11 @@ bool cStripPictures::Keep(const cRequest &request, std::string picture) {
     return false;
   }
   // A refused file is shown as the strip already shows it: no one waits.
-  const bool shows = !picture.empty();
+  const bool shows = !made.picture->empty();
   // A picture made ahead counts as the least recently used of those made so
   // far: made nearest first, the farthest from the dials goes first.
   const auto at = request.mayEvict ? mKept.begin() : mKept.end();
-  const auto kept = mKept.insert(at, cKept{request.key, std::move(picture)});
+  const auto kept = mKept.insert(at, std::move(made));
   mIndex.emplace(request.key, kept);
   mKeptBytes += cost;
   return mWanted.erase(request.key) != 0 && shows;

@@ -11,10 +11,11 @@
 #include <functional>
 #include <list>
 #include <map>
+#include <memory>
 #include <mutex>
-#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -35,6 +36,9 @@ public:
   // Told, on the thread that made it and with no lock held, that the picture
   // of `file` in list `list` is made, after Find found it missing.
   using cMadeHandler = std::function<void(std::uint64_t list, const std::string &file)>;
+  // A made picture as a PNG data URL, shared by the cache and whoever shows
+  // it; empty when the file was refused.
+  using cPicture = std::shared_ptr<const std::string>;
   // Who makes the pictures asked for: a thread of the cache's own, or
   // whoever calls MakeWaiting (the tests, which then choose the moment).
   enum class Worker { OwnThread, Caller };
@@ -54,15 +58,14 @@ public:
   void Close(std::uint64_t list);
   void CloseAll();
 
-  // The picture of `file` in the open `list` as a PNG data URL, empty when
-  // the file was refused. When it is not made yet: nothing, and it is made
-  // before any other, and the made handler is told once it is.
-  std::optional<std::string> Find(std::uint64_t list, const std::string &file);
+  // The picture of `file` in the open `list`. When it is not made yet: null,
+  // and it is made before any other, and the made handler is told once it is.
+  cPicture Find(std::uint64_t list, std::string_view file);
   // Asks for the pictures of `files` in the open `list`, after those asked
   // for before. `mayEvict`: to make room, they push out the pictures used
   // least recently; otherwise each is kept only while there is room, and the
   // first that finds none ends the list's preparation.
-  void Prepare(std::uint64_t list, const std::vector<std::string> &files, bool mayEvict);
+  void Prepare(std::uint64_t list, const std::vector<std::string_view> &files, bool mayEvict);
 
   // Worker::Caller: makes every picture asked for, on the calling thread.
   void MakeWaiting();
@@ -75,9 +78,17 @@ public:
 
 private:
   using cKey = std::pair<std::uint64_t, std::string>;
+  // A key to look up by, without copying the file's name.
+  using cKeyView = std::pair<std::uint64_t, std::string_view>;
+  struct cKeyLess {
+    using is_transparent = void;
+    template <typename A, typename B> bool operator()(const A &a, const B &b) const {
+      return cKeyView(a.first, a.second) < cKeyView(b.first, b.second);
+    }
+  };
   struct cKept {
     cKey key;
-    std::string picture;
+    cPicture picture;
   };
   struct cRequest {
     cKey key;
@@ -94,7 +105,7 @@ private:
   void MakeAndKeep(const cRequest &request);
   void EvictFor(std::size_t bytes);
   void DropKept(std::uint64_t list);
-  static std::size_t CostOf(const cKey &key, const std::string &picture);
+  static std::size_t CostOf(const cKept &kept);
 
   const cMaker mMaker;
   const Worker mWorker;
@@ -109,11 +120,11 @@ private:
   std::set<std::uint64_t> mOpen;
   // Most recently used first.
   std::list<cKept> mKept;
-  std::map<cKey, std::list<cKept>::iterator> mIndex;
+  std::map<cKey, std::list<cKept>::iterator, cKeyLess> mIndex;
   std::size_t mKeptBytes = 0;
   std::deque<cRequest> mWaiting;
   // The pictures that Find missed and a strip now waits for.
-  std::set<cKey> mWanted;
+  std::set<cKey, cKeyLess> mWanted;
   // The lists whose preparation found no room.
   std::set<std::uint64_t> mFull;
 };

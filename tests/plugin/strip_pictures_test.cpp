@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -31,12 +33,19 @@ struct Maker {
   }
 };
 
-std::vector<std::string> Names(const std::string &prefix, int count) {
-  std::vector<std::string> names;
+// "<prefix>0" to "<prefix><count - 1>", kept for the whole test program.
+std::vector<std::string_view> Names(const std::string &prefix, int count) {
+  static std::deque<std::string> kept;
+  std::vector<std::string_view> names;
   for (int i = 0; i < count; ++i) {
-    names.push_back(prefix + std::to_string(i));
+    names.push_back(kept.emplace_back(prefix + std::to_string(i)));
   }
   return names;
+}
+
+// A found picture as text; "(not made)" for none.
+std::string Shown(const cStripPictures::cPicture &picture) {
+  return picture != nullptr ? *picture : "(not made)";
 }
 
 class StripPictures : public ::testing::Test {
@@ -69,29 +78,29 @@ TEST_F(StripPictures, PreparationStopsWhereThereIsNoRoomAndTurnsPushOutTheLeastR
   // used: made nearest first, the farthest goes first.
   const std::string last = "f" + std::to_string(fitted - 1);
   const std::string beforeLast = "f" + std::to_string(fitted - 2);
-  EXPECT_FALSE(pictures.Find(1, "f" + std::to_string(fitted)).has_value());
-  ASSERT_TRUE(pictures.Find(1, beforeLast).has_value());
+  EXPECT_EQ(pictures.Find(1, "f" + std::to_string(fitted)), nullptr);
+  ASSERT_NE(pictures.Find(1, beforeLast), nullptr);
   pictures.MakeWaiting();
   pictures.Prepare(1, {"near"}, true);
   pictures.MakeWaiting();
   for (const std::string &kept : {std::string("near"), std::string("f0"), beforeLast}) {
-    EXPECT_TRUE(pictures.Find(1, kept).has_value()) << kept;
+    EXPECT_NE(pictures.Find(1, kept), nullptr) << kept;
   }
-  EXPECT_FALSE(pictures.Find(1, last).has_value());
-  EXPECT_FALSE(pictures.Find(1, "f" + std::to_string(fitted - 3)).has_value());
+  EXPECT_EQ(pictures.Find(1, last), nullptr);
+  EXPECT_EQ(pictures.Find(1, "f" + std::to_string(fitted - 3)), nullptr);
   EXPECT_LE(pictures.KeptBytes(), kMaxStripPictureBytes);
 }
 
 TEST_F(StripPictures, WhatAStripWaitsForIsMadeFirstAndToldOnceIfItShowsSomething) {
   pictures.Prepare(1, {"a", "b"}, false);
-  EXPECT_FALSE(pictures.Find(1, "c").has_value());
-  EXPECT_FALSE(pictures.Find(1, "refused").has_value());
+  EXPECT_EQ(pictures.Find(1, "c"), nullptr);
+  EXPECT_EQ(pictures.Find(1, "refused"), nullptr);
   pictures.MakeWaiting();
   EXPECT_EQ(maker.made, (std::vector<std::string>{"refused", "c", "a", "b"}));
   EXPECT_EQ(told, (std::vector<std::pair<std::uint64_t, std::string>>{{1, "c"}}))
       << "a refused file shows the own picture, as the strip does already";
-  EXPECT_EQ(pictures.Find(1, "refused"), std::string());
-  EXPECT_EQ(pictures.Find(1, "a")->rfind("data:image/png;base64,", 0), 0u);
+  EXPECT_EQ(Shown(pictures.Find(1, "refused")), "");
+  EXPECT_EQ(Shown(pictures.Find(1, "a")).rfind("data:image/png;base64,", 0), 0u);
   pictures.Prepare(1, {"a", "b", "c"}, true);
   pictures.MakeWaiting();
   EXPECT_EQ(maker.made.size(), 4u) << "each picture of a list is made once";
@@ -102,22 +111,22 @@ TEST_F(StripPictures, AClosedListsPicturesAreDroppedAndNoneMadeForIt) {
   pictures.MakeWaiting();
   pictures.Open(2);
   pictures.Prepare(2, {"a", "b"}, false);
-  EXPECT_FALSE(pictures.Find(2, "c").has_value());
+  EXPECT_EQ(pictures.Find(2, "c"), nullptr);
   pictures.Close(2);
-  EXPECT_FALSE(pictures.Find(2, "a").has_value());
+  EXPECT_EQ(pictures.Find(2, "a"), nullptr);
   pictures.MakeWaiting();
   EXPECT_EQ(maker.made, std::vector<std::string>{"a"});
-  EXPECT_TRUE(pictures.Find(1, "a").has_value()) << "another list keeps its pictures";
+  EXPECT_NE(pictures.Find(1, "a"), nullptr) << "another list keeps its pictures";
 
   // The list closes while its picture is being made: it is not kept.
   maker.whileMaking = [this](const std::string &) { pictures.Close(1); };
-  EXPECT_FALSE(pictures.Find(1, "b").has_value());
+  EXPECT_EQ(pictures.Find(1, "b"), nullptr);
   pictures.MakeWaiting();
   EXPECT_TRUE(told.empty());
   EXPECT_EQ(pictures.KeptBytes(), 0u);
   pictures.Open(3);
   pictures.CloseAll();
-  EXPECT_FALSE(pictures.Find(3, "a").has_value());
+  EXPECT_EQ(pictures.Find(3, "a"), nullptr);
   pictures.MakeWaiting();
   EXPECT_EQ(maker.made.size(), 2u);
 }
@@ -126,12 +135,12 @@ TEST_F(StripPictures, AfterStopNothingIsMadeAndWhatIsKeptIsStillFound) {
   pictures.Prepare(1, {"a"}, false);
   pictures.MakeWaiting();
   pictures.Prepare(1, {"b"}, false);
-  EXPECT_FALSE(pictures.Find(1, "c").has_value());
+  EXPECT_EQ(pictures.Find(1, "c"), nullptr);
   pictures.Stop();
   pictures.Prepare(1, {"d"}, true);
   pictures.MakeWaiting();
   EXPECT_EQ(maker.made, std::vector<std::string>{"a"});
-  EXPECT_TRUE(pictures.Find(1, "a").has_value());
+  EXPECT_NE(pictures.Find(1, "a"), nullptr);
 }
 
 // The pictures' own thread makes what a strip waits for and tells it there.
@@ -147,13 +156,13 @@ TEST(StripPicturesThread, MakesOnItsOwnThreadAndTellsFromThere) {
     told.notify_all();
   });
   pictures.Open(1);
-  EXPECT_FALSE(pictures.Find(1, "a").has_value());
+  EXPECT_EQ(pictures.Find(1, "a"), nullptr);
   {
     std::unique_lock<std::mutex> lock(mutex);
     told.wait(lock, [&] { return madeOn != std::thread::id(); });
   }
   EXPECT_NE(madeOn, std::this_thread::get_id());
-  EXPECT_EQ(pictures.Find(1, "a"), "data:image/png;base64,cG5n");
+  EXPECT_EQ(Shown(pictures.Find(1, "a")), "data:image/png;base64,cG5n");
   pictures.Stop();
 }
 
